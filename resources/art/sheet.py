@@ -62,8 +62,7 @@ class Canvas:
         subprocess.run(self.args + ["-depth", "8", "-type", "TrueColor", path], check=True)
 
 
-def window(out, path):
-    W, H = 1090, 720
+def window(out, path, W=1090, H=720):
     c = Canvas(out, W, H, "black")
     c.img(197, 0, 0, W, H)
     c.img(215, 0, 51, 10, H)
@@ -84,6 +83,9 @@ def window(out, path):
     c.img(285, 37, H - 242)
     c.img(291, 61, H - 242)
     c.img(293, 85, H - 242)
+    if (W, H) != (1090, 720):
+        c.save(path)            # background only: controls sit at their normal-mode places below
+        return
     # window buttons
     for num, x in ((236, 1067), (248, 995), (244, 1019), (240, 1043)):
         c.img(num, x, 2)
@@ -196,8 +198,11 @@ def grid(out, path, rows):
     x = y = pad
     row_h = 0
     places = []
-    for num, w, h, s in items:
-        if num in (197, 234):
+    # enlarged state families first, in number order; then the rest, tallest first
+    small = [i for i in items if i[3] > 1]
+    large = sorted((i for i in items if i[3] == 1), key=lambda i: (-i[2], i[0]))
+    for num, w, h, s in small + large:
+        if num == 197:
             continue
         if x + w > width - pad:
             x, y = pad, y + row_h + label + pad
@@ -216,6 +221,10 @@ def grid(out, path, rows):
 
 def main():
     out = sys.argv[1]
+    if len(sys.argv) > 2:       # sheet.py OUT WxH: the background composed at another size
+        w, h = map(int, sys.argv[2].split("x"))
+        window(out, os.path.join(out, "background-%dx%d.png" % (w, h)), w, h)
+        return
     rows = manifest()
     parts = [os.path.join(out, "sheet-%s.png" % n) for n in ("window", "dialogs", "grid")]
     window(out, parts[0])
