@@ -226,7 +226,7 @@ def main():
         window(out, os.path.join(out, "background-%dx%d.png" % (w, h)), w, h)
         return
     rows = manifest()
-    parts = [os.path.join(out, "sheet-%s.png" % n) for n in ("window", "dialogs", "grid")]
+    parts = [os.path.join(out, n) for n in ("window-preview.png", "sheet-dialogs.png", "sheet-grid.png")]
     window(out, parts[0])
     dialogs(out, parts[1])
     grid(out, parts[2], rows)
