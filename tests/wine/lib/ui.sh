@@ -1,0 +1,167 @@
+# shellcheck shell=bash
+# Shell glue for the Wine UI tests. Source it from a test script that runs
+# inside `scripts/bench run` (DISPLAY, WINEPREFIX and HOME set):
+#
+#   . "$top/tests/wine/lib/ui.sh"
+#
+# Driver (uidriver.exe through wine; `ui --help` lists every command):
+#   ui COMMAND ARGS...          run one driver command; stdout/exit code as the
+#                               driver's (0 ok, 1 failed/timed out, 2 usage)
+#   ui_batch < FILE             many commands in one wine start: each command's
+#                               output is followed by a line ".RC"
+#   The driver is $UIDRIVER, else the newest build/*/tools/uidriver/uidriver.exe.
+#   Typical target options: --class QUELMAR.Tessaro --id 1064; --title TEXT; --pid N.
+#
+# Programs:
+#   ui_start EXE ARGS...        start a Windows program in the background; its
+#                               wine process id is in UI_LAST_PID
+#   ui_stop_started             kill what ui_start started and is still running
+#
+# Real X input (xdotool; goes to the window that has the X focus):
+#   ui_key KEY...               press and release keys (xdotool names: Escape, space,
+#                               ctrl+a, Return, F5, ...); delay UI_KEY_DELAY ms (20)
+#   ui_keydown KEY... / ui_keyup KEY...
+#   ui_type TEXT                type a text
+#   ui_xwindow REGEX            X window id of the first visible window whose name
+#                               (the Windows title) matches REGEX
+#   ui_activate_x REGEX         raise that X window, give it the X input focus and
+#                               make it Wine's foreground window (by a click on its
+#                               top edge when Wine does not follow the X focus)
+#   ui_click_at X Y [BUTTON]    move the pointer to screen X,Y and click (button 1)
+#   ui_click_ctl TARGET...      click the centre of a window found by driver options
+#
+# Screens:
+#   ui_shot FILE.png            screenshot of the whole display
+#
+# Waiting and checking (each failure prints "FAIL: ..." on stderr and exits 1):
+#   ui_now_ms                   milliseconds since the epoch
+#   ui_wait_for MS CMD...       run CMD every UI_POLL_MS (50) until it succeeds;
+#                               returns 1 after MS milliseconds
+#   ui_fail MESSAGE
+#   ui_assert_eq EXPECTED ACTUAL [WHAT]
+#   ui_assert_match REGEX ACTUAL [WHAT]     (bash =~, extended regex)
+#   ui_assert_ok WHAT CMD...    CMD must succeed
+#   ui_assert_fails WHAT CMD... CMD must fail
+#   ui_ok MESSAGE               print "ok: MESSAGE" (progress in test logs)
+
+ui__top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+
+ui_driver_path() {
+  if [ -n "${UIDRIVER:-}" ]; then
+    [ -f "$UIDRIVER" ] || { echo "ui: UIDRIVER=$UIDRIVER does not exist" >&2; return 1; }
+    printf '%s\n' "$UIDRIVER"
+    return 0
+  fi
+  local c newest=""
+  for c in "$ui__top"/build/*/tools/uidriver/uidriver.exe; do
+    [ -f "$c" ] || continue
+    if [ -z "$newest" ] || [ "$c" -nt "$newest" ]; then newest=$c; fi
+  done
+  [ -n "$newest" ] || { echo "ui: no uidriver.exe built (set UIDRIVER)" >&2; return 1; }
+  UIDRIVER=$newest
+  printf '%s\n' "$newest"
+}
+
+ui() {
+  local exe
+  exe=$(ui_driver_path) || return 2
+  wine "$exe" "$@"
+}
+
+ui_batch() { ui batch "$@"; }
+
+UI_STARTED=()
+ui_start() {
+  wine "$@" >/dev/null 2>&1 &
+  UI_LAST_PID=$!
+  UI_STARTED+=("$UI_LAST_PID")
+}
+
+ui_stop_started() {
+  local p
+  for p in "${UI_STARTED[@]}"; do
+    kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
+  done
+  UI_STARTED=()
+  return 0
+}
+
+ui_key() { xdotool key --delay "${UI_KEY_DELAY:-20}" "$@"; }
+ui_keydown() { xdotool keydown --delay "${UI_KEY_DELAY:-20}" "$@"; }
+ui_keyup() { xdotool keyup --delay "${UI_KEY_DELAY:-20}" "$@"; }
+ui_type() { xdotool type --delay "${UI_KEY_DELAY:-20}" -- "$1"; }
+
+ui_xwindow() {
+  local w
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+  [ -n "$w" ] || { echo "ui: no X window named like '$1'" >&2; return 1; }
+  printf '%s\n' "$w"
+}
+
+ui_activate_x() {
+  local w X Y WIDTH HEIGHT SCREEN WINDOW
+  w=$(ui_xwindow "$1") || return 1
+  xdotool windowraise "$w" windowfocus --sync "$w" || return 1
+  # Wine follows the X focus only with UseTakeFocus=N; else a click on the
+  # window's top edge (its frame, or a caption-less window's top row) does it.
+  ui wait --foreground --title-re "$1" --timeout 300 >/dev/null 2>&1 && return 0
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  ui_click_at $((X + WIDTH / 2)) $((Y + 1))
+  ui wait --foreground --title-re "$1" --timeout 1000 >/dev/null
+}
+
+ui_click_at() {
+  xdotool mousemove "$1" "$2" click "${3:-1}"
+}
+
+ui_click_ctl() {
+  local r l t rr b w h
+  r=$(ui rect "$@") || return 1
+  read -r l t rr b w h <<<"$r"
+  ui_click_at $((l + w / 2)) $((t + h / 2))
+}
+
+ui_shot() {
+  [ -n "${DISPLAY:-}" ] || { echo "ui_shot: no DISPLAY" >&2; return 1; }
+  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$1"
+}
+
+ui_now_ms() { date +%s%3N; }
+
+ui_wait_for() {
+  local ms=$1 end
+  shift
+  end=$(($(ui_now_ms) + ms))
+  while :; do
+    "$@" && return 0
+    [ "$(ui_now_ms)" -ge "$end" ] && return 1
+    sleep "$(awk "BEGIN{print ${UI_POLL_MS:-50}/1000}")"
+  done
+}
+
+ui_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+ui_assert_eq() {
+  [ "$1" == "$2" ] || ui_fail "${3:-value}: expected '$1', got '$2'"
+}
+
+ui_assert_match() {
+  [[ $2 =~ $1 ]] || ui_fail "${3:-value}: '$2' does not match /$1/"
+}
+
+ui_assert_ok() {
+  local what=$1
+  shift
+  "$@" || ui_fail "$what: command failed (exit $?): $*"
+}
+
+ui_assert_fails() {
+  local what=$1
+  shift
+  ! "$@" || ui_fail "$what: command succeeded but should have failed: $*"
+}
+
+ui_ok() { echo "ok: $*"; }
