@@ -10,7 +10,7 @@ sample=$2
 . "$here/../../tests/wine/lib/ui.sh"
 [ -n "${DISPLAY:-}" ] || ui_fail "no DISPLAY: run this inside scripts/bench run"
 tmp=$(mktemp -d)
-trap 'ui_stop_started; rm -rf "$tmp"' EXIT
+trap 'ui_server_stop; ui_stop_started; rm -rf "$tmp"' EXIT
 
 S=(--class UIDriver.Sample)          # the sample's main window
 NL=$'\n'
@@ -58,6 +58,24 @@ ui_assert_eq "$pid" "$(ui procs UISAMPLE.EXE)" "procs"
 ui_assert_match "^$main	$pid	UIDriver.Sample	UI Driver Sample	1\$" "$(ui windows --pid "$pid" --visible)" "windows"
 ui_assert_eq "$main" "$(ui find --foreground)" "the new dialog is the foreground window"
 ui_assert_eq "$main" "$(ui foreground)" "foreground"
+
+# Everything so far started one driver per call; from here on one driver
+# process serves the calls (ui_server_start), except where noted.
+n=10
+t0=$(ui_now_ms)
+for ((i = 0; i < n; i++)); do ui text --hwnd "$main" >/dev/null; done
+single_ms=$((($(ui_now_ms) - t0) / n))
+ui_server_start || ui_fail "ui_server_start"
+ui_assert_eq "UI Driver Sample" "$(ui text --hwnd "$main")" "a call through the server"
+t0=$(ui_now_ms)
+for ((i = 0; i < n; i++)); do ui text --hwnd "$main" >/dev/null; done
+server_ms=$((($(ui_now_ms) - t0) / n))
+ui_assert_eq 1 "$(ui count-procs uidriver.exe)" "driver processes seen by the server (itself)"
+ui_assert_eq 2 "$(wine "$UIDRIVER" count-procs uidriver.exe)" "driver processes seen by a second driver"
+ui find --class No.Such.Class >/dev/null 2>&1
+ui_assert_eq 1 "$?" "exit code through the server"
+ui find --class X --bogus >/dev/null 2>&1
+ui_assert_eq 2 "$?" "usage error through the server"
 
 proc=$(ui proc --hwnd "$main")
 ui_assert_match "(^|$NL)pid $pid($NL|\$)" "$proc" "proc pid"
@@ -162,7 +180,7 @@ batch_out=$(ui_batch <<EOF
 text --hwnd $main
 lv-text --hwnd $main --id 1005 "3" 0
 find --class "No.Such.Class"
-settext --hwnd $main --id 1004 "two words \"quoted\""
+settext --hwnd $main --id 1004 ".0 and \"quoted\""
 text --hwnd $main --id 1004
 bogus
 EOF
@@ -175,17 +193,14 @@ ui_assert_eq "UI Driver Sample
 .0
 .1
 .0
-two words \"quoted\"
+..0 and \"quoted\"
 .0
-.2" "$batch_out" "batch output"
-n=10
-t0=$(ui_now_ms)
-for ((i = 0; i < n; i++)); do ui text "${S[@]}" --id 1003 >/dev/null; done
-single_ms=$((($(ui_now_ms) - t0) / n))
+.2" "$batch_out" "batch output (a line starting with a dot gets another)"
+ui_assert_eq '.0 and "quoted"' "$(ui text --hwnd "$main" --id 1004)" "the same text through the server"
 t0=$(ui_now_ms)
 for ((i = 0; i < n; i++)); do echo "text --class UIDriver.Sample --id 1003"; done | ui_batch >/dev/null
 batch_ms=$(($(ui_now_ms) - t0))
-ui_ok "batch ($n queries: $single_ms ms each alone, $batch_ms ms in one batch)"
+ui_ok "batch ($n queries: $single_ms ms each alone, $batch_ms ms in one batch, $server_ms ms each through the server)"
 
 # ---- a second window, foreground and activation
 ui click "${S[@]}" --id 1008
@@ -239,7 +254,8 @@ outside=$(convert "$tmp/shot.png" -crop "100x100+$((wr + 20))+$((wb + 20))" +rep
 ((inside > 150 && outside < 50)) || ui_fail "screenshot does not show the dialog (mean $inside inside, $outside outside)"
 ui_ok "screenshot"
 
-# ---- closing by a key; process end
+# ---- closing by a key; process end (the waiting job holds the server, so the
+# calls made meanwhile start drivers of their own)
 ui wait-exit --pid "$pid" --timeout 5000 >"$tmp/exit" 2>&1 &
 waiter=$!
 ui sleep 100
@@ -252,6 +268,9 @@ ui_assert_eq "running 0" "$(ui proc --pid "$pid" | grep running)" "proc after ex
 ui text --hwnd "$main" >/dev/null 2>&1 && ui_fail "text of a destroyed window succeeded"
 ui_ok "closing by Escape"
 
-echo "figures: sample window visible after $start_ms ms; one driver call $single_ms ms;" \
-  "$n queries in one batch $batch_ms ms; sample: $handles handles, $private private bytes, $ws working set"
+ui_server_stop
+ui_assert_eq 1 "$(ui count-procs uidriver.exe)" "driver processes after ui_server_stop (the counting one)"
+echo "figures: sample window visible after $start_ms ms; one driver call $single_ms ms, through the" \
+  "server $server_ms ms; $n queries in one batch $batch_ms ms;" \
+  "sample: $handles handles, $private private bytes, $ws working set"
 echo "PASS"

@@ -103,10 +103,11 @@ Exit codes: 0 ok, 1 failed / not found / timed out, 2 usage error.
 HWNDs are printed as 0x hex. In tab-separated lines, texts are escaped:
 backslash, tab, CR and LF become \\ \t \r \n.
 
-batch: reads commands from stdin, one per line (words split at blanks; "..." with
-\" and \\ escapes, or '...'; empty lines and lines starting with # skipped). After
-each command's output comes a line ".RC" with its exit code (".0" ok). The batch
-exits with the first non-zero code (or 0).
+batch: reads commands from stdin, one per line, and runs each as soon as its
+line is complete (words split at blanks; "..." with \" and \\ escapes, or '...';
+empty lines and lines starting with # skipped). After each command's output
+comes a line ".RC" with its exit code (".0" ok); output lines that begin with "."
+get another "." in front. The batch exits with the first non-zero code (or 0).
 )";
 
 // ---------------------------------------------------------------- output
@@ -1221,38 +1222,58 @@ bool split_line(const std::wstring& line, std::vector<std::wstring>& words) {
   return true;
 }
 
+// Runs one batch line: its output, dot-stuffed, then ".RC".
+int batch_line(std::wstring line) {
+  if (!line.empty() && line.back() == L'\r') line.pop_back();
+  size_t f = line.find_first_not_of(L" \t");
+  if (f == std::wstring::npos || line[f] == L'#') return -1;
+  std::vector<std::wstring> words;
+  int rc;
+  std::wstring got;
+  if (!split_line(line, words)) {
+    err(L"unbalanced quotes: " + line);
+    rc = 2;
+  } else if (!words.empty() && words[0] == L"batch") {
+    err(L"batch cannot nest");
+    rc = 2;
+  } else {
+    g_capture.push_back(&got);
+    rc = run_words(words);
+    g_capture.pop_back();
+  }
+  if (!got.empty() && got.back() != L'\n') got += L'\n';
+  std::wstring framed;
+  for (size_t at = 0; at < got.size();) {
+    size_t e = got.find(L'\n', at);
+    if (got[at] == L'.') framed += L'.';
+    framed += got.substr(at, e + 1 - at);
+    at = e + 1;
+  }
+  out(framed + fmt(L".%d\n", rc));
+  flush_out();
+  return rc;
+}
+
+// Commands come from stdin and each runs as soon as its line is complete, so
+// a test can keep one driver process and talk to it through two pipes.
 int cmd_batch(const Args& a) {
   if (!a.pos.empty()) throw UsageError{L"batch takes its commands from stdin"};
-  std::string input;
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  std::string pending;
   char buf[4096];
-  DWORD got = 0;
-  while (ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0) input.append(buf, got);
-  std::wstring text = from_utf8(input);
   int first_bad = 0;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t e = text.find(L'\n', start);
-    if (e == std::wstring::npos) e = text.size();
-    std::wstring line = text.substr(start, e - start);
-    start = e + 1;
-    if (!line.empty() && line.back() == L'\r') line.pop_back();
-    size_t f = line.find_first_not_of(L" \t");
-    if (f == std::wstring::npos || line[f] == L'#') continue;
-    std::vector<std::wstring> words;
-    int rc;
-    if (!split_line(line, words)) {
-      err(L"unbalanced quotes: " + line);
-      rc = 2;
-    } else if (!words.empty() && words[0] == L"batch") {
-      err(L"batch cannot nest");
-      rc = 2;
-    } else {
-      rc = run_words(words);
+  for (bool eof = false; !eof;) {
+    DWORD got = 0;
+    if (!ReadFile(in, buf, sizeof buf, &got, nullptr) || got == 0) eof = true;
+    else pending.append(buf, got);
+    size_t nl;
+    while ((nl = pending.find('\n')) != std::string::npos || (eof && !pending.empty())) {
+      if (nl == std::string::npos) nl = pending.size();
+      std::wstring line = from_utf8(pending.substr(0, nl));
+      pending.erase(0, nl + 1 > pending.size() ? pending.size() : nl + 1);
+      int rc = batch_line(line);
+      if (rc > 0 && !first_bad) first_bad = rc;
     }
-    outf(L".%d\n", rc);
-    flush_out();
-    if (rc && !first_bad) first_bad = rc;
   }
   return first_bad;
 }

@@ -8,7 +8,16 @@
 #   ui COMMAND ARGS...          run one driver command; stdout/exit code as the
 #                               driver's (0 ok, 1 failed/timed out, 2 usage)
 #   ui_batch < FILE             many commands in one wine start: each command's
-#                               output is followed by a line ".RC"
+#                               output is followed by a line ".RC" (lines that
+#                               begin with "." get another "." in front)
+#   ui_server_start             keep one driver running (`uidriver batch` on two
+#                               FIFOs): each later `ui` call then costs about a
+#                               millisecond instead of a wine start. Output and
+#                               exit code are the same; the server's error
+#                               messages go to the stderr of the shell that
+#                               started it. A call made while the server is busy
+#                               (from a background job) runs a driver of its own.
+#   ui_server_stop              end it (also fine when none runs)
 #   The driver is $UIDRIVER, else the newest build/*/tools/uidriver/uidriver.exe.
 #   Typical target options: --class QUELMAR.Tessaro --id 1064; --title TEXT; --pid N.
 #
@@ -63,9 +72,62 @@ ui_driver_path() {
 }
 
 ui() {
+  if [ -n "${UI_SERVER_PID:-}" ] && [ "${1:-}" != batch ] && [[ "$*" != *$'\n'* ]]; then
+    # One request at a time; a caller that finds the server busy (a background
+    # job waiting in it) starts a driver of its own instead.
+    local lk rc
+    exec {lk}>>"$UI_SERVER_DIR/lock"
+    if flock -n "$lk"; then
+      ui__server_call "$@"
+      rc=$?
+      exec {lk}>&-
+      [ "$rc" -ne 255 ] && return "$rc"
+      ui_server_stop
+    else
+      exec {lk}>&-
+    fi
+  fi
   local exe
   exe=$(ui_driver_path) || return 2
   wine "$exe" "$@"
+}
+
+ui__server_call() {
+  local a q="" line
+  kill -0 "$UI_SERVER_PID" 2>/dev/null || return 255
+  for a in "$@"; do
+    a=${a//\\/\\\\}
+    a=${a//\"/\\\"}
+    q+="\"$a\" "
+  done
+  printf '%s\n' "$q" >&"$UI_SERVER_IN" || return 255
+  while IFS= read -r -u "$UI_SERVER_OUT" line; do
+    if [[ $line =~ ^\.([0-9]+)$ ]]; then return "${BASH_REMATCH[1]}"; fi
+    [[ $line == .* ]] && line=${line:1}
+    printf '%s\n' "$line"
+  done
+  return 255
+}
+
+ui_server_start() {
+  [ -n "${UI_SERVER_PID:-}" ] && return 0
+  local exe dir
+  exe=$(ui_driver_path) || return 1
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/ui-server.XXXXXX") || return 1
+  mkfifo "$dir/in" "$dir/out" || return 1
+  wine "$exe" batch <"$dir/in" >"$dir/out" &
+  UI_SERVER_PID=$!
+  UI_SERVER_DIR=$dir
+  exec {UI_SERVER_IN}>"$dir/in" {UI_SERVER_OUT}<"$dir/out"
+}
+
+ui_server_stop() {
+  [ -n "${UI_SERVER_PID:-}" ] || return 0
+  exec {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&-
+  wait "$UI_SERVER_PID" 2>/dev/null
+  rm -rf "$UI_SERVER_DIR"
+  UI_SERVER_PID=""
+  return 0
 }
 
 ui_batch() { ui batch "$@"; }
