@@ -31,7 +31,7 @@ bool MemorySink::patch(uint64_t offset, const void* data, size_t n) {
   return true;
 }
 
-FileSink::FileSink(const std::string& path) : buf_(1 << 20) {
+FileSink::FileSink(const std::string& path) : buf_(256 << 10) {
   f_ = std::fopen(path.c_str(), "wb");
   if (f_) std::setvbuf(f_, buf_.data(), _IOFBF, buf_.size());
 }
@@ -116,6 +116,7 @@ struct HeaderLayout {
 std::vector<uint8_t> buildHeader(const StreamInfo& in, const AviStats& st, uint32_t maxChunk, uint32_t moviBytes,
                                  uint32_t riffBytes) {
   std::vector<uint8_t> v;
+  v.reserve(1024);
   int streams = in.channels + (in.audioChannels ? 1 : 0);
   uint16_t blockAlign = uint16_t(in.audioChannels * (in.audioBits / 8));
   uint32_t usPerFrame = uint32_t(uint64_t(1000000) * in.fpsDen / in.fpsNum);

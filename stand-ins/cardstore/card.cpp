@@ -5,10 +5,10 @@
 
 namespace krv {
 
-bool Card::load(const std::string& root) {
+bool Card::load(std::string root) {
   clear();
-  root_ = root;
-  if (!readIndex(root, entries_)) {
+  root_ = std::move(root);
+  if (!readIndex(root_, entries_)) {
     entries_.clear();
     return false;
   }
@@ -56,7 +56,7 @@ bool isPlainName(const char* name) {
 }
 
 MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
-                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped) {
+                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped, const DiscardFn& discard) {
   if (!isPlainName(e.name)) return MakeResult::BadName;
   if (e.type == kPhoto) return MakeResult::NoVideo;
   FileSource src(dataPath(root, e));
@@ -75,7 +75,10 @@ MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std:
     std::remove(target.c_str());
     if (std::rename(temp.c_str(), target.c_str()) != 0) r = MakeResult::WriteFailed;
   }
-  if (r != MakeResult::Ok) std::remove(temp.c_str());
+  if (r != MakeResult::Ok) {
+    if (discard) discard(temp);
+    else std::remove(temp.c_str());
+  }
   // The blocks describe the recording even when the file could not be made.
   if (gsensorBlock) fillGSensorBlock(sensors, gsensorBlock);
   if (gpsBlock) fillGpsBlock(sensors, gpsBlock);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ class Card {
  public:
   // Reads the card's index from the volume root. An unreadable index leaves
   // the card empty and returns false.
-  bool load(const std::string& root);
+  bool load(std::string root);
   void clear();
   bool loaded() const { return loaded_; }
   const std::string& root() const { return root_; }
@@ -39,11 +40,17 @@ class Card {
 // A name the viewer hands back must be a plain file name.
 bool isPlainName(const char* name);
 
+// Deletes a half-written temporary file (by default at once; the library
+// hands it to a background thread, as deleting a large file that is still
+// being written back can take tens of milliseconds).
+using DiscardFn = std::function<void(const std::string& path)>;
+
 // Writes folder + name as an AVI of the recording, through a temporary file
-// that is renamed only when complete; fills the two 16384-byte blocks when
-// they are given.
+// (name + ".part") that is renamed only when complete; fills the two
+// 16384-byte blocks when they are given.
 MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
-                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped);
+                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped,
+                        const DiscardFn& discard = nullptr);
 
 // Copies a photo's JPEG into buf (capacity cap); *length is 0 on failure.
 bool makePicture(const std::string& root, const IndexEntry& e, uint32_t* length, uint8_t* buf, size_t cap);
