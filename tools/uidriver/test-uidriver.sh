@@ -7,6 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 [ $# -eq 2 ] || { echo "usage: $0 UIDRIVER.EXE UISAMPLE.EXE" >&2; exit 2; }
 export UIDRIVER=$1
 sample=$2
+# shellcheck source-path=SCRIPTDIR/../.. source=tests/wine/lib/ui.sh
 . "$here/../../tests/wine/lib/ui.sh"
 [ -n "${DISPLAY:-}" ] || ui_fail "no DISPLAY: run this inside scripts/bench run"
 tmp=$(mktemp -d)

@@ -44,7 +44,7 @@
 #
 # Waiting and checking (each failure prints "FAIL: ..." on stderr and exits 1):
 #   ui_now_ms                   milliseconds since the epoch
-#   ui_wait_for MS CMD...       run CMD every UI_POLL_MS (50) until it succeeds;
+#   ui_wait_for MS CMD...       run CMD every UI_POLL_MS (50, below 1000) until it succeeds;
 #                               returns 1 after MS milliseconds
 #   ui_fail MESSAGE
 #   ui_assert_eq EXPECTED ACTUAL [WHAT]
@@ -130,7 +130,7 @@ ui_server_stop() {
   return 0
 }
 
-ui_batch() { ui batch "$@"; }
+ui_batch() { ui batch; }
 
 UI_STARTED=()
 ui_start() {
@@ -161,6 +161,7 @@ ui_xwindow() {
 }
 
 ui_activate_x() {
+  # shellcheck disable=SC2034  # set by getwindowgeometry --shell
   local w X Y WIDTH HEIGHT SCREEN WINDOW
   w=$(ui_xwindow "$1") || return 1
   xdotool windowraise "$w" windowfocus --sync "$w" || return 1
@@ -177,9 +178,9 @@ ui_click_at() {
 }
 
 ui_click_ctl() {
-  local r l t rr b w h
+  local r l t w h
   r=$(ui rect "$@") || return 1
-  read -r l t rr b w h <<<"$r"
+  read -r l t _ _ w h <<<"$r"
   ui_click_at $((l + w / 2)) $((t + h / 2))
 }
 
@@ -191,13 +192,14 @@ ui_shot() {
 ui_now_ms() { date +%s%3N; }
 
 ui_wait_for() {
-  local ms=$1 end
+  local ms=$1 end pause
   shift
   end=$(($(ui_now_ms) + ms))
+  pause=$(printf '0.%03d' "${UI_POLL_MS:-50}")
   while :; do
     "$@" && return 0
     [ "$(ui_now_ms)" -ge "$end" ] && return 1
-    sleep "$(awk "BEGIN{print ${UI_POLL_MS:-50}/1000}")"
+    sleep "$pause"
   done
 }
 
