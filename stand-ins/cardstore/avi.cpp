@@ -31,7 +31,7 @@ bool MemorySink::patch(uint64_t offset, const void* data, size_t n) {
   return true;
 }
 
-FileSink::FileSink(const std::string& path) : buf_(256 << 10) {
+FileSink::FileSink(const std::string& path) : buf_(128 << 10) {
   f_ = std::fopen(path.c_str(), "wb");
   if (f_) std::setvbuf(f_, buf_.data(), _IOFBF, buf_.size());
 }

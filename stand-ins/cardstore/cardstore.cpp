@@ -134,7 +134,7 @@ std::vector<uint8_t> makeMenuCfg(const std::string& serial, const std::string& f
 
 FileSource::FileSource(const std::string& path) {
   f_ = std::fopen(path.c_str(), "rb");
-  if (f_) std::setvbuf(f_, nullptr, _IOFBF, 1 << 20);
+  if (f_) std::setvbuf(f_, nullptr, _IOFBF, 128 << 10);
 }
 
 FileSource::~FileSource() {
