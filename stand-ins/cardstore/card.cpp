@@ -56,11 +56,18 @@ bool isPlainName(const char* name) {
 }
 
 MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
-                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped, const DiscardFn& discard) {
+                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped, const DiscardFn& discard,
+                        const SourceOpener& open) {
   if (!isPlainName(e.name)) return MakeResult::BadName;
   if (e.type == kPhoto) return MakeResult::NoVideo;
-  FileSource src(dataPath(root, e));
-  if (!src.ok()) return MakeResult::NotFound;
+  std::unique_ptr<ByteSource> src;
+  if (open) {
+    src = open(dataPath(root, e));
+  } else {
+    auto file = std::make_unique<FileSource>(dataPath(root, e));
+    if (file->ok()) src = std::move(file);
+  }
+  if (!src) return MakeResult::NotFound;
   std::string target = joinPath(folder, e.name);
   std::string temp = target + ".part";
   SensorData sensors;
@@ -68,7 +75,7 @@ MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std:
   {
     FileSink sink(temp);
     if (!sink.ok()) return MakeResult::WriteFailed;
-    r = convertStream(src, &sink, &sensors, stopped);
+    r = convertStream(*src, &sink, &sensors, stopped);
     if (!sink.close() && r == MakeResult::Ok) r = MakeResult::WriteFailed;
   }
   if (r == MakeResult::Ok) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -134,6 +135,40 @@ void discardLater(const std::string& path) {
   }
   delete copy;
   DeleteFileA(path.c_str());
+}
+
+// A recording's data file mapped into memory: reading it costs no system calls.
+class MappedSource : public krv::MemorySource {
+ public:
+  MappedSource(const void* view, size_t size) : krv::MemorySource(static_cast<const uint8_t*>(view), size), view_(view) {}
+  ~MappedSource() override { UnmapViewOfFile(view_); }
+  MappedSource(const MappedSource&) = delete;
+  MappedSource& operator=(const MappedSource&) = delete;
+
+ private:
+  const void* view_;
+};
+
+std::unique_ptr<krv::ByteSource> openMapped(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return nullptr;
+  LARGE_INTEGER size = {};
+  std::unique_ptr<krv::ByteSource> src;
+  if (GetFileSizeEx(f, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) < (uint64_t(1) << 40)) {
+    HANDLE m = CreateFileMappingA(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (m) {
+      if (const void* view = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0))
+        src.reset(new (std::nothrow) MappedSource(view, size_t(size.QuadPart)));
+      CloseHandle(m);
+    }
+  }
+  CloseHandle(f);
+  if (!src) {  // empty or unmappable: read it the ordinary way
+    auto file = std::make_unique<krv::FileSource>(path);
+    if (file->ok()) src = std::move(file);
+  }
+  return src;
 }
 
 // What a make call needs, copied out under the lock.
@@ -262,7 +297,7 @@ int KRV_Make_Play_File(void* ctx, const char* name, unsigned char* gsensor, unsi
   LONG epoch = InterlockedCompareExchange(&c->stopEpoch, 0, 0);
   if (!prepareJob(c, name, krv::kNormal, job)) return 0;
   krv::StopFn stopped = [c, epoch] { return InterlockedCompareExchange(&c->stopEpoch, 0, 0) != epoch; };
-  return krv::makePlayFile(job.root, job.entry, job.folder, gsensor, gps, stopped, discardLater) ==
+  return krv::makePlayFile(job.root, job.entry, job.folder, gsensor, gps, stopped, discardLater, openMapped) ==
          krv::MakeResult::Ok;
 }
 
@@ -295,7 +330,8 @@ int KRV_Make_Avi_File(void* ctx, const char* name) {
   if (!c || !name) return 0;
   Job job;
   if (!prepareJob(c, name, krv::kNormal, job)) return 0;
-  return krv::makePlayFile(job.root, job.entry, job.folder, nullptr, nullptr, nullptr) == krv::MakeResult::Ok;
+  return krv::makePlayFile(job.root, job.entry, job.folder, nullptr, nullptr, nullptr, nullptr, openMapped) ==
+         krv::MakeResult::Ok;
 }
 
 // 1 when a card is selected and its index was read.
