@@ -1,0 +1,68 @@
+#include "fw_gdi.h"
+#include "fw_app.h"
+
+bool CBitmap::LoadBitmap(UINT id) {
+    DeleteObject();
+    m_h = static_cast<HBITMAP>(::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id),
+                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    return m_h != nullptr;
+}
+
+bool CBitmap::CreateCompatibleBitmap(HDC dc, int w, int h) {
+    DeleteObject();
+    m_h = ::CreateCompatibleBitmap(dc, w > 0 ? w : 1, h > 0 ? h : 1);
+    return m_h != nullptr;
+}
+
+SIZE CBitmap::GetSize() const {
+    BITMAP bm{};
+    if (m_h && ::GetObjectW(m_h, sizeof bm, &bm)) return SIZE{bm.bmWidth, bm.bmHeight};
+    return SIZE{0, 0};
+}
+
+bool CFont::CreateFont(int height, int weight, const wchar_t* face, BYTE pitchAndFamily) {
+    DeleteObject();
+    m_h = ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        pitchAndFamily, face);
+    return m_h != nullptr;
+}
+
+CDC::~CDC() {
+    if (m_delete && m_hDC) ::DeleteDC(m_hDC);
+}
+
+bool CDC::CreateCompatibleDC(HDC dc) {
+    if (m_delete && m_hDC) ::DeleteDC(m_hDC);
+    m_hDC = ::CreateCompatibleDC(dc);
+    m_delete = m_hDC != nullptr;
+    return m_delete;
+}
+
+void CDC::FillSolidRect(const RECT& r, COLORREF c) const {
+    COLORREF old = ::SetBkColor(m_hDC, c);
+    ::ExtTextOutW(m_hDC, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
+    ::SetBkColor(m_hDC, old);
+}
+
+void CDC::DrawBitmap(HBITMAP bmp, int x, int y) const {
+    if (!bmp) return;
+    BITMAP bm{};
+    if (!::GetObjectW(bmp, sizeof bm, &bm)) return;
+    CDC mem;
+    if (!mem.CreateCompatibleDC(m_hDC)) return;
+    CSelect sel(mem, bmp);
+    ::BitBlt(m_hDC, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+}
+
+void CDC::StretchBitmap(HBITMAP bmp, int x, int y, int w, int h) const {
+    if (!bmp) return;
+    BITMAP bm{};
+    if (!::GetObjectW(bmp, sizeof bm, &bm)) return;
+    CDC mem;
+    if (!mem.CreateCompatibleDC(m_hDC)) return;
+    CSelect sel(mem, bmp);
+    int oldMode = ::SetStretchBltMode(m_hDC, COLORONCOLOR);
+    ::StretchBlt(m_hDC, x, y, w, h, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
+    ::SetStretchBltMode(m_hDC, oldMode);
+}

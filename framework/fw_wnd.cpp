@@ -1,0 +1,220 @@
+#include "fw_wnd.h"
+#include <memory>
+#include <unordered_map>
+
+namespace {
+// Window objects by handle. Windows belong to the user-interface thread; the
+// table is only touched there.
+std::unordered_map<HWND, CWnd*>& Registry() {
+    static std::unordered_map<HWND, CWnd*> table;
+    return table;
+}
+thread_local CWnd* t_creating = nullptr;
+thread_local HHOOK t_hook = nullptr;
+}  // namespace
+
+bool MessageMap::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const {
+    if (msg == WM_COMMAND) {
+        UINT id = LOWORD(wp), code = HIWORD(wp);
+        for (const auto& c : m_commands) {
+            if (c.id == id && (c.code == ~0u || c.code == code)) {
+                c.h();
+                result = 0;
+                return true;
+            }
+        }
+    } else if (msg == WM_NOTIFY && lp) {
+        auto* nm = reinterpret_cast<NMHDR*>(lp);
+        for (const auto& n : m_notifies) {
+            if (n.id == nm->idFrom && n.code == nm->code) {
+                result = n.h(nm);
+                return true;
+            }
+        }
+    }
+    for (const auto& m : m_messages) {
+        if (m.msg == msg) {
+            result = m.h(wp, lp);
+            return true;
+        }
+    }
+    return false;
+}
+
+CWnd::~CWnd() {
+    if (m_hWnd) {
+        HWND w = m_hWnd;
+        UnsubclassWindow();
+        if (::IsWindow(w) && !::GetParent(w)) ::DestroyWindow(w);
+    }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND w) {
+    auto& t = Registry();
+    auto it = t.find(w);
+    return it == t.end() ? nullptr : it->second;
+}
+
+void CWnd::EnsureMessageMap() {
+    if (!m_mapBuilt) {
+        m_mapBuilt = true;
+        DeclareMessageMap(m_map);
+    }
+}
+
+void CWnd::AttachHandle(HWND w) {
+    m_hWnd = w;
+    Registry()[w] = this;
+    EnsureMessageMap();
+    m_oldProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc)));
+}
+
+bool CWnd::SubclassWindow(HWND w) {
+    if (!w || m_hWnd || FromHandlePermanent(w)) return false;
+    AttachHandle(w);
+    PreSubclassWindow();
+    return m_oldProc != nullptr;
+}
+
+bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
+    return parent && SubclassWindow(parent->GetDlgItem(id));
+}
+
+HWND CWnd::UnsubclassWindow() {
+    HWND w = m_hWnd;
+    if (!w) return nullptr;
+    if (m_oldProc && ::IsWindow(w) &&
+        ::GetWindowLongPtrW(w, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc))
+        ::SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
+    Registry().erase(w);
+    m_hWnd = nullptr;
+    m_oldProc = nullptr;
+    return w;
+}
+
+bool CWnd::DestroyWindow() {
+    if (!m_hWnd) return false;
+    return ::DestroyWindow(m_hWnd) != 0;
+}
+
+LRESULT CALLBACK CWnd::CbtHook(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_CREATEWND && t_creating) {
+        CWnd* wnd = t_creating;
+        t_creating = nullptr;
+        wnd->AttachHandle(reinterpret_cast<HWND>(wp));
+    }
+    return ::CallNextHookEx(t_hook, code, wp, lp);
+}
+
+void CWnd::BeginCreate(CWnd* wnd) {
+    t_creating = wnd;
+    if (!t_hook) t_hook = ::SetWindowsHookExW(WH_CBT, &CWnd::CbtHook, nullptr, ::GetCurrentThreadId());
+}
+
+void CWnd::EndCreate() {
+    t_creating = nullptr;
+    if (t_hook) {
+        ::UnhookWindowsHookEx(t_hook);
+        t_hook = nullptr;
+    }
+}
+
+LRESULT CALLBACK CWnd::StaticWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    CWnd* wnd = FromHandlePermanent(w);
+    if (!wnd) return ::DefWindowProcW(w, msg, wp, lp);
+    Current saved = wnd->m_current;
+    wnd->m_current = Current{msg, wp, lp};
+    LRESULT r = wnd->WindowProc(msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        // The window is gone: give the original procedure its last message and detach.
+        WNDPROC old = wnd->m_oldProc;
+        Registry().erase(w);
+        wnd->m_hWnd = nullptr;
+        wnd->m_oldProc = nullptr;
+        if (old) ::SetWindowLongPtrW(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        return r;
+    }
+    wnd->m_current = saved;
+    return r;
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (DispatchToObjects(msg, wp, lp, result)) return result;
+    return DefWindowProc(msg, wp, lp);
+}
+
+bool CWnd::DispatchToObjects(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    // Owner-draw and notification messages go to the sending control first.
+    HWND child = nullptr;
+    if (msg == WM_DRAWITEM && lp) child = reinterpret_cast<DRAWITEMSTRUCT*>(lp)->hwndItem;
+    else if (msg == WM_NOTIFY && lp) child = reinterpret_cast<NMHDR*>(lp)->hwndFrom;
+    else if (msg == WM_COMMAND && lp) child = reinterpret_cast<HWND>(lp);
+    if (child) {
+        if (CWnd* c = FromHandlePermanent(child)) {
+            if (c->OnChildNotify(msg, wp, lp, result)) return true;
+        }
+    }
+    return m_map.Dispatch(msg, wp, lp, result);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_current.msg, m_current.wp, m_current.lp);
+}
+
+LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (m_oldProc) return ::CallWindowProcW(m_oldProc, m_hWnd, msg, wp, lp);
+    return ::DefWindowProcW(m_hWnd, msg, wp, lp);
+}
+
+CString CWnd::GetWindowText() const {
+    int n = ::GetWindowTextLengthW(m_hWnd);
+    std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+    n = ::GetWindowTextW(m_hWnd, &s[0], n + 1);
+    s.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return CString(std::move(s));
+}
+
+void CWnd::CenterWindow(HWND alternateOwner) {
+    HWND ref = alternateOwner ? alternateOwner : ::GetWindow(m_hWnd, GW_OWNER);
+    RECT area{};
+    if (ref && ::IsWindowVisible(ref) && !::IsIconic(ref)) {
+        ::GetWindowRect(ref, &area);
+    } else {
+        MONITORINFO mi{sizeof mi};
+        ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+        area = mi.rcWork;
+    }
+    RECT me = GetWindowRect();
+    int w = me.right - me.left, h = me.bottom - me.top;
+    int x = area.left + ((area.right - area.left) - w) / 2;
+    int y = area.top + ((area.bottom - area.top) - h) / 2;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LONG_PTR CWnd::ModifyStyle(LONG_PTR remove, LONG_PTR add) {
+    LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
+    LONG_PTR next = (style & ~remove) | add;
+    if (next != style) ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, next);
+    return style;
+}
+
+namespace {
+DWORD WINAPI WorkerEntry(void* p) {
+    std::unique_ptr<std::function<void()>> fn(static_cast<std::function<void()>*>(p));
+    (*fn)();
+    return 0;
+}
+}  // namespace
+
+HANDLE StartWorkerThread(std::function<void()> fn) {
+    auto* heapFn = new std::function<void()>(std::move(fn));
+    HANDLE h = ::CreateThread(nullptr, 0, &WorkerEntry, heapFn, CREATE_SUSPENDED, nullptr);
+    if (!h) {
+        delete heapFn;
+        return nullptr;
+    }
+    ::ResumeThread(h);
+    return h;
+}

@@ -1,0 +1,125 @@
+// Windows with message maps. A CWnd is attached to a window handle by
+// subclassing: every message goes through WindowProc, which looks the message up
+// in the object's message map and otherwise hands it to the window's original
+// procedure.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <functional>
+#include <vector>
+#include "fw_string.h"
+
+class CWnd;
+
+// Table of handlers, filled once per window object by DeclareMessageMap.
+class MessageMap {
+public:
+    using Handler = std::function<LRESULT(WPARAM, LPARAM)>;
+    using CommandHandler = std::function<void()>;
+    using NotifyHandler = std::function<LRESULT(NMHDR*)>;
+
+    // Any window message.
+    void On(UINT msg, Handler h) { m_messages.push_back({msg, std::move(h)}); }
+    // WM_COMMAND from a control or menu id (any notification code unless one is given).
+    void OnCommand(UINT id, CommandHandler h) { m_commands.push_back({id, ~0u, std::move(h)}); }
+    void OnCommand(UINT id, UINT code, CommandHandler h) { m_commands.push_back({id, code, std::move(h)}); }
+    // WM_NOTIFY from a control id with a notification code.
+    void OnNotify(UINT id, UINT code, NotifyHandler h) { m_notifies.push_back({id, code, std::move(h)}); }
+
+    bool Empty() const { return m_messages.empty() && m_commands.empty() && m_notifies.empty(); }
+    bool Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const;
+
+private:
+    struct Msg { UINT msg; Handler h; };
+    struct Cmd { UINT id; UINT code; CommandHandler h; };
+    struct Ntf { UINT id; UINT code; NotifyHandler h; };
+    std::vector<Msg> m_messages;
+    std::vector<Cmd> m_commands;
+    std::vector<Ntf> m_notifies;
+};
+
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    operator HWND() const { return m_hWnd; }
+    static CWnd* FromHandlePermanent(HWND w);
+
+    // Attaches this object to an existing window by subclassing it.
+    bool SubclassWindow(HWND w);
+    bool SubclassDlgItem(UINT id, CWnd* parent);
+    HWND UnsubclassWindow();
+    bool DestroyWindow();
+
+    // The object's message processing. The default looks the message up in the
+    // message map, gives owner-draw and notification messages to the control
+    // that sent them first, and otherwise calls Default().
+    virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
+    // Called for messages from the message loop before they are dispatched;
+    // TRUE consumes the message.
+    virtual BOOL PreTranslateMessage(MSG* msg) { return FALSE; }
+    // A child's chance to handle a message its parent received on its behalf
+    // (WM_DRAWITEM, WM_NOTIFY, WM_COMMAND). true: handled, result set.
+    virtual bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return false; }
+    // Offers a message to the sending child (OnChildNotify) and to the message
+    // map; true when one of them handled it.
+    bool DispatchToObjects(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // Default processing of the message being handled now.
+    LRESULT Default();
+    LRESULT DefWindowProc(UINT msg, WPARAM wp, LPARAM lp);
+
+    // Thin conveniences over the platform calls.
+    HWND GetDlgItem(UINT id) const { return ::GetDlgItem(m_hWnd, static_cast<int>(id)); }
+    UINT GetDlgCtrlID() const { return static_cast<UINT>(::GetDlgCtrlID(m_hWnd)); }
+    void SetWindowText(const wchar_t* s) { ::SetWindowTextW(m_hWnd, s); }
+    CString GetWindowText() const;
+    BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    BOOL EnableWindow(BOOL on = TRUE) { return ::EnableWindow(m_hWnd, on); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    void MoveWindow(int x, int y, int w, int h, BOOL repaint = TRUE) { ::MoveWindow(m_hWnd, x, y, w, h, repaint); }
+    void MoveWindow(const RECT& r, BOOL repaint = TRUE) { MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top, repaint); }
+    RECT GetClientRect() const { RECT r{}; ::GetClientRect(m_hWnd, &r); return r; }
+    RECT GetWindowRect() const { RECT r{}; ::GetWindowRect(m_hWnd, &r); return r; }
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    void CenterWindow(HWND alternateOwner = nullptr);
+    LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageW(m_hWnd, m, w, l); }
+    BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, m, w, l); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT ms) { return ::SetTimer(m_hWnd, id, ms, nullptr); }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    void SetFont(HFONT f, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(f), redraw); }
+    LONG_PTR ModifyStyle(LONG_PTR remove, LONG_PTR add);
+
+protected:
+    // Called once a window has been attached by subclassing.
+    virtual void PreSubclassWindow() {}
+    // Fills the message map; called once when the object is attached.
+    virtual void DeclareMessageMap(MessageMap& map) {}
+    // Hook used while a window of ours is being created, so that the object
+    // sees its very first messages (WM_NCCREATE, WM_CREATE).
+    static void BeginCreate(CWnd* wnd);
+    static void EndCreate();
+    void AttachHandle(HWND w);
+
+    HWND m_hWnd = nullptr;
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK CbtHook(int code, WPARAM wp, LPARAM lp);
+    void EnsureMessageMap();
+
+    WNDPROC m_oldProc = nullptr;
+    MessageMap m_map;
+    bool m_mapBuilt = false;
+    struct Current { UINT msg; WPARAM wp; LPARAM lp; };
+    Current m_current{};
+};
+
+// Creates a worker thread (suspended, then resumed) running fn; returns the
+// thread handle, owned by the caller, or nullptr when it cannot be started.
+HANDLE StartWorkerThread(std::function<void()> fn);

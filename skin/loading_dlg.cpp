@@ -1,0 +1,89 @@
+#include "loading_dlg.h"
+#include "mem_dc.h"
+#include "resource.h"
+
+CLoadingDlg::CLoadingDlg() : CDialog(IDD_LOADING) {}
+
+CLoadingDlg::~CLoadingDlg() {
+    m_running = false;
+    WaitForWorker();
+}
+
+bool CLoadingDlg::CreateModeless(CWnd* parent) { return Create(IDD_LOADING, parent); }
+
+BOOL CLoadingDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    for (int i = 0; i < 12; ++i) m_frames[i].LoadBitmap(382 + static_cast<UINT>(i));
+    return TRUE;
+}
+
+void CLoadingDlg::DeclareMessageMap(MessageMap& map) {
+    // The worker draws the pictures; nothing is erased.
+    map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+}
+
+void CLoadingDlg::ShowBusy(HWND owner) {
+    RECT r{};
+    ::GetWindowRect(owner, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    ::SetWindowPos(m_hWnd, nullptr, r.left + w / 2 - 50, r.top + h / 2 - 50, 100, 100,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    StartAnimation(true);
+    ::ShowWindow(m_hWnd, SW_SHOWNA);
+}
+
+void CLoadingDlg::HideBusy() {
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    StartAnimation(false);
+}
+
+void CLoadingDlg::WaitForWorker() {
+    if (m_worker) {
+        ::WaitForSingleObject(m_worker, INFINITE);
+        ::CloseHandle(m_worker);
+        m_worker = nullptr;
+    }
+}
+
+void CLoadingDlg::StartAnimation(bool on) {
+    if (!on) {
+        // The worker stops at its next check; a new start waits it out.
+        m_running = false;
+        ++m_generation;
+        return;
+    }
+    m_running = false;
+    ++m_generation;
+    WaitForWorker();
+    m_frame = 0;
+    unsigned gen = m_generation.load();
+    m_running = true;
+    m_worker = StartWorkerThread([this, gen] { Worker(gen); });
+    if (!m_worker) m_running = false;
+}
+
+void CLoadingDlg::Worker(unsigned generation) {
+    while (m_running.load() && m_generation.load() == generation) {
+        int next = m_frame.load() + 1;
+        m_frame = next > 11 ? 0 : next;
+        DrawPicture();
+        // Sleep in short steps so that a stop is noticed quickly.
+        for (int t = 0; t < 30 && m_running.load() && m_generation.load() == generation; ++t) ::Sleep(10);
+    }
+}
+
+void CLoadingDlg::DrawPicture() {
+    HWND w = m_hWnd;
+    if (!w) return;
+    HDC dc = ::GetDC(w);
+    if (!dc) return;
+    RECT rc{};
+    ::GetClientRect(w, &rc);
+    {
+        QxMemDC mem(dc, &rc, true);
+        int f = m_frame.load();
+        const CBitmap& pic = m_frames[(f >= 0 && f <= 10) ? f : 11];
+        mem.StretchBitmap(pic, 0, 0, rc.right, rc.bottom);
+    }
+    ::ReleaseDC(w, dc);
+}

@@ -1,0 +1,39 @@
+// Busy indicator: a borderless 100 x 100 window cycling through twelve
+// pictures, drawn by a worker thread every 300 ms while shown.
+#pragma once
+#include <atomic>
+#include "fw_dialog.h"
+#include "fw_gdi.h"
+
+class CLoadingDlg : public CDialog {
+public:
+    CLoadingDlg();
+    ~CLoadingDlg() override;
+    bool CreateModeless(CWnd* parent);
+    // Centres the dialog on owner's window rectangle, starts the animation, shows it.
+    void ShowBusy(HWND owner);
+    void HideBusy();
+    void StartAnimation(bool on);
+
+    int FrameIndex() const { return m_frame.load(); }
+    bool IsAnimating() const { return m_running.load(); }
+    // Resource number of the picture drawn for a frame index.
+    static UINT PictureFor(int frameIndex) { return frameIndex >= 0 && frameIndex <= 10 ? 382u + static_cast<UINT>(frameIndex) : 393u; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void DeclareMessageMap(MessageMap& map) override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    void Worker(unsigned generation);
+    void DrawPicture();
+    void WaitForWorker();
+
+    CBitmap m_frames[12];
+    std::atomic<int> m_frame{0};
+    std::atomic<bool> m_running{false};
+    std::atomic<unsigned> m_generation{0};
+    HANDLE m_worker = nullptr;
+};

@@ -1,0 +1,54 @@
+#include "tp_static.h"
+#include "mem_dc.h"
+#include <cmath>
+
+int CTPStatic::FontHeight(int points, int dpi) {
+    int base = dpi > 150 ? 144 : dpi > 125 ? 120 : dpi > 97 ? 96 : 72;
+    return -static_cast<int>(std::lround(static_cast<double>(points) * dpi / base));
+}
+
+void CTPStatic::DeclareMessageMap(MessageMap& map) {
+    // The text is drawn over the captured background; no erase, and a text
+    // change only redraws the label.
+    map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    map.On(WM_SETTEXT, [this](WPARAM, LPARAM) -> LRESULT {
+        LRESULT r = Default();
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        return r;
+    });
+}
+
+bool CTPStatic::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
+    if (msg != WM_DRAWITEM) return false;
+    Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+    result = TRUE;
+    return true;
+}
+
+void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
+    RECT rc = GetClientRect();
+    QxMemDC mem(di.hDC, &rc, false);
+    if (m_back.GetSafeHdc()) mem.BitBlt(0, 0, rc.right, rc.bottom, m_back, 0, 0);
+    int dpi = ::GetDeviceCaps(di.hDC, LOGPIXELSY);
+    CFont font;
+    font.CreateFont(FontHeight(m_size, dpi), m_weight, m_face, 0x20);
+    CSelect sel(mem, font);
+    ::SetTextColor(mem, m_textColor);
+    ::SetBkMode(mem, TRANSPARENT);
+    CString text = GetWindowText();
+    ::DrawTextW(mem, text, -1, &rc, m_format);
+}
+
+void CTPStatic::CaptureBackground(HDC dc) {
+    if (m_backOld) ::SelectObject(m_back, m_backOld);
+    m_backOld = nullptr;
+    m_backBitmap.DeleteObject();
+    if (!m_hWnd) return;
+    RECT r = GetWindowRect();
+    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&r), 2);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (!m_back.CreateCompatibleDC(dc)) return;
+    m_backBitmap.CreateCompatibleBitmap(dc, w, h);
+    m_backOld = ::SelectObject(m_back, m_backBitmap);
+    ::BitBlt(m_back, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
+}

@@ -1,0 +1,38 @@
+// Text label of the skin: draws its window text over a copy of the parent's
+// pixels beneath it, captured whenever the parent paints its background.
+#pragma once
+#include "fw_controls.h"
+#include "fw_gdi.h"
+
+class CTPStatic : public CStatic {
+public:
+    ~CTPStatic() override { if (m_backOld) ::SelectObject(m_back, m_backOld); }
+    void SetLabelTextColor(COLORREF c) { m_textColor = c; if (m_hWnd) Invalidate(FALSE); }
+    void SetLabelFont(const wchar_t* face, int size) { m_face = face; m_size = size; }
+    void AddTextFormat(UINT flags) { m_format |= flags; }
+    void SetFontWeight(int weight) { m_weight = weight; }
+    // Takes the parent's pixels under the label from dc, a context over the
+    // parent's whole client area.
+    virtual void CaptureBackground(HDC dc);
+
+    // Font height for a point size at a device resolution (dots per inch).
+    static int FontHeight(int points, int dpi);
+
+    COLORREF TextColor() const { return m_textColor; }
+    UINT TextFormat() const { return m_format; }
+
+protected:
+    void DeclareMessageMap(MessageMap& map) override;
+    bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    void Draw(const DRAWITEMSTRUCT& di);
+
+private:
+    CDC m_back;
+    CBitmap m_backBitmap;
+    HGDIOBJ m_backOld = nullptr;
+    COLORREF m_textColor = RGB(0, 0, 0);
+    CString m_face = L"Arial";
+    int m_size = 10;
+    UINT m_format = 0;
+    int m_weight = 400;
+};
