@@ -1,9 +1,9 @@
-# Cross build for 64-bit Windows with mingw-w64 (win32 thread model).
+# Cross build for 64-bit Windows with mingw-w64 (POSIX thread model, winpthreads linked statically).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOL_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOL_PREFIX}-gcc)
-set(CMAKE_CXX_COMPILER ${TOOL_PREFIX}-g++)
+set(CMAKE_C_COMPILER ${TOOL_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOL_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOL_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOL_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

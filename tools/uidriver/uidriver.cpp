@@ -47,6 +47,8 @@ Commands (output on stdout, errors on stderr):
   info TARGET               the window itself, in the format of children
   text TARGET               window text (WM_GETTEXT), printed as is
   settext TARGET TEXT       set window text (WM_SETTEXT)
+  move TARGET X Y W H       SetWindowPos to that place and size (parent client
+                            coordinates for a control, screen for a top-level)
   visible | enabled TARGET  1 or 0
   checked TARGET            BM_GETCHECK: 0 unchecked, 1 checked, 2 indeterminate
   rect | client-rect TARGET screen coordinates: LEFT TOP RIGHT BOTTOM WIDTH HEIGHT
@@ -777,6 +779,16 @@ int cmd_settext(const Args& a) {
   return 0;
 }
 
+int cmd_move(const Args& a) {
+  int v[4];
+  const wchar_t* names[4] = {L"X", L"Y", L"W", L"H"};
+  for (int i = 0; i < 4; ++i) v[i] = _wtoi(a.need_pos(i, names[i]).c_str());
+  HWND h = need_window(a);
+  if (!SetWindowPos(h, nullptr, v[0], v[1], v[2], v[3], SWP_NOZORDER | SWP_NOACTIVATE))
+    throw Failure{L"SetWindowPos failed"};
+  return 0;
+}
+
 int cmd_visible(const Args& a) {
   outf(L"%d\n", IsWindowVisible(need_window(a)) ? 1 : 0);
   return 0;
@@ -1283,6 +1295,7 @@ const std::map<std::wstring, Command>& commands() {
       {L"windows", cmd_windows},       {L"find", cmd_find},
       {L"children", cmd_children},     {L"info", cmd_info},
       {L"text", cmd_text},             {L"settext", cmd_settext},
+      {L"move", cmd_move},
       {L"visible", cmd_visible},       {L"enabled", cmd_enabled},
       {L"checked", cmd_checked},       {L"rect", cmd_rect},
       {L"client-rect", cmd_client_rect}, {L"pid", cmd_pid},

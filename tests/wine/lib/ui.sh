@@ -124,6 +124,14 @@ ui_server_start() {
 ui_server_stop() {
   [ -n "${UI_SERVER_PID:-}" ] || return 0
   exec {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&-
+  # It ends at the end of its input; a program that kept a copy of the pipe
+  # would stop that, so do not wait for it longer than a few seconds.
+  local i
+  for i in $(seq 50); do
+    kill -0 "$UI_SERVER_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$UI_SERVER_PID" 2>/dev/null
   wait "$UI_SERVER_PID" 2>/dev/null
   rm -rf "$UI_SERVER_DIR"
   UI_SERVER_PID=""
@@ -134,7 +142,13 @@ ui_batch() { ui batch; }
 
 UI_STARTED=()
 ui_start() {
-  wine "$@" >/dev/null 2>&1 &
+  # The program must not inherit the driver server's pipe ends, or the server
+  # would never see the end of its input.
+  if [ -n "${UI_SERVER_PID:-}" ]; then
+    wine "$@" >/dev/null 2>&1 {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&- &
+  else
+    wine "$@" >/dev/null 2>&1 &
+  fi
   UI_LAST_PID=$!
   UI_STARTED+=("$UI_LAST_PID")
 }
@@ -186,7 +200,9 @@ ui_click_ctl() {
 
 ui_shot() {
   [ -n "${DISPLAY:-}" ] || { echo "ui_shot: no DISPLAY" >&2; return 1; }
-  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$1"
+  # One request for the whole screen: xwd -root splits it by colormap and reads
+  # a window that lies inside another of the same process from the lower one.
+  import -silent -window root -display "$DISPLAY" "$1"
 }
 
 ui_now_ms() { date +%s%3N; }
