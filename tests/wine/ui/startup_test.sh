@@ -48,6 +48,21 @@ ui_assert_eq "1200 800" "$w $h" "growing is not undone"
 ui move "${MAIN[@]}" "$l" "$t" 1090 720
 ui_ok "height guard"
 
+# Dragging the background moves the borderless window.
+read -r l t _ _ _ _ < <(ui rect "${MAIN[@]}")
+xdotool mousemove $((l + 400)) $((t + 200)) mousedown 1
+sleep 0.2
+xdotool mousemove $((l + 430)) $((t + 215))
+sleep 0.2
+xdotool mousemove $((l + 460)) $((t + 230))
+sleep 0.2
+xdotool mouseup 1
+sleep 0.3
+read -r l2 t2 _ _ w h < <(ui rect "${MAIN[@]}")
+ui_assert_eq "$((l + 60)) $((t + 30))" "$l2 $t2" "position after dragging the background"
+ui_assert_eq "1090 720" "$w $h" "size after dragging"
+ui_ok "background drag moves the window"
+
 # Alt+F4 does nothing.
 ui_activate_x "ORVEN Quovix" || ui_fail "cannot focus the viewer"
 ui_key alt+F4
