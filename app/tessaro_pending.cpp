@@ -1,7 +1,7 @@
 // Operations of the main window whose subsystems are not part of the viewer
 // yet: playback, the video surfaces, the volume control, the sensor displays,
-// the map, printing, export and the information dialog. Each is routed from the command table already and does
-// nothing until its subsystem arrives.
+// the map, printing, export and the information dialog. Each is routed from
+// the command table already and does nothing until its subsystem arrives.
 #include "tessaro_dlg.h"
 
 // Playback controller.
