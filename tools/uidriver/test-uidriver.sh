@@ -255,11 +255,11 @@ outside=$(convert "$tmp/shot.png" -crop "100x100+$((wr + 20))+$((wb + 20))" +rep
 ((inside > 150 && outside < 50)) || ui_fail "screenshot does not show the dialog (mean $inside inside, $outside outside)"
 ui_ok "screenshot"
 
-# ---- closing by a key; process end (the waiting job holds the server, so the
-# calls made meanwhile start drivers of their own)
-ui wait-exit --pid "$pid" --timeout 5000 >"$tmp/exit" 2>&1 &
+# ---- closing by a key; process end (the waiting job runs a driver of its own,
+# so that it never shares the server with the calls made meanwhile)
+( UI_SERVER_PID="" ui wait-exit --pid "$pid" --timeout 5000 >"$tmp/exit" 2>&1 ) &
 waiter=$!
-ui sleep 100
+sleep 1.5  # the waiting driver has opened the process by then
 ui_key Escape
 wait "$waiter" || ui_fail "wait-exit: $(cat "$tmp/exit")"
 ui_assert_eq 7 "$(cat "$tmp/exit")" "exit code of the sample (Escape ends it with 7)"
