@@ -4,6 +4,7 @@
 #include "fw_dialog.h"
 #include "fw_controls.h"
 #include "fw_gdi.h"
+#include "catalogue_model.h"
 #include "krv_library.h"
 #include "loading_dlg.h"
 #include "skin_button.h"
@@ -178,4 +179,25 @@ private:
     // Paths.
     CString m_programFolder;
     ULONG m_shellNotifyId = 0;
+
+    // Catalogue: the entry table from the device and the operations over it
+    // and the four lists (tessaro_catalogue.cpp).
+public:
+    // Selected row of the shown list (file index or event index).
+    int SelectedRow() const { return m_showFileGroup ? m_selFile : m_showEventList ? m_selEvent : -1; }
+    const catalogue::EntryTable& CatalogueTable() const { return m_entryTable; }
+private:
+    void SelectDevice(const CString& root);
+    void LoadCatalogue();
+    void ReleaseCatalogue();
+    bool FillFromDevice();
+    void BuildLists();
+    void SetTypeFilter(int code);
+    void SelectRow(int row);
+    void EnableLists(bool on);
+    void EnableDeviceButtons(bool on);
+    void HideVideoWindows();
+    catalogue::EntryTable m_entryTable;
+    bool m_checkAll = false;
+    bool m_listsEnabled = true;
 };
