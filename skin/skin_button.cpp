@@ -227,6 +227,20 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& di) {
             if (under != m_hWnd && Pushed()) { SendMessage(BM_SETSTATE, FALSE); return; }
         }
     }
+    // Buttons draw with their parent's clipping (the button class asks for the
+    // parent's DC), which under Wine leaves the window shape out of the DC's
+    // visible region: clip to the shape here, so that the parts cut away by
+    // the mask are never painted, whoever asked for the drawing.
+    struct ClipGuard {
+        HDC dc;
+        int saved;
+        ~ClipGuard() { ::RestoreDC(dc, saved); }
+    } guard{dc, ::SaveDC(dc)};
+    if (m_region) {
+        HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+        if (::GetWindowRgn(m_hWnd, shape) != ERROR) ::ExtSelectClipRgn(dc, shape, RGN_AND);
+        ::DeleteObject(shape);
+    }
     CString caption = GetWindowText();
     ::SetBkMode(dc, TRANSPARENT);
     RECT T = R;

@@ -1,28 +1,117 @@
-// Recording list with the dark skin: list colours and the header check-box
-// settings. (Custom-drawn rows, the bitmap scrollbar and the header check box
-// come with the list skin itself.)
+// Recording list dressed in the skin: a report-style list view with its own
+// selection colour (custom draw), flicker-free painting, no native scroll bars
+// and no column resizing; a black column header with an optional check box;
+// and a bitmap scrollbar placed beside the list as a sibling window.
 #pragma once
 #include "fw_controls.h"
+#include "fw_gdi.h"
+
+// Posted to the header's owner when its check box is clicked: wParam low word
+// kHeaderCheckCode, high word the list's control id; lParam 1 unchecked, 2 checked.
+enum : UINT { WM_SKINLIST_HEADER_CHECK = 0x0401 };
+constexpr UINT kHeaderCheckCode = 1039;
+
+class CVerticalScrollbar : public CStatic {
+public:
+    enum : UINT_PTR { kRepeatTimer = 1, kDelayTimer = 2 };
+    bool Create(CWnd* parent, UINT id);
+    void SetList(CListCtrl* list) { m_list = list; }
+    // Moves the thumb to the list's scroll position and redraws.
+    void UpdateThumb();
+    bool IsDragging() const { return m_dragging; }
+    int ThumbTop() const { return m_thumbTop; }
+    int UpHeight() const { return m_upH; }
+    int DownHeight() const { return m_downH; }
+    int ThumbHeight() const { return m_thumbH; }
+
+    // Scroll position (top row) and limit (largest position) of a list.
+    static void ListScroll(HWND list, int& pos, int& limit);
+
+protected:
+    void DeclareMessageMap(MessageMap& map) override;
+
+private:
+    void LoadImages();
+    void Draw(HDC dc);
+    void Redraw();
+    void Command(WPARAM code);
+    int Height() const { RECT r = GetClientRect(); return r.bottom - r.top; }
+    int MinTop() const { return m_upH; }
+    int MaxTop() const { return Height() - m_downH - m_thumbH; }
+    static bool In(int x, int y, int left, int top, SIZE s) {
+        return x >= left && x < left + s.cx && y >= top && y < top + s.cy;
+    }
+
+    CListCtrl* m_list = nullptr;
+    CBitmap m_up, m_down, m_thumb, m_track;
+    bool m_upPressed = false, m_downPressed = false, m_dragging = false;
+    int m_thumbTop = 0;
+    int m_upH = 0, m_downH = 0, m_thumbH = 0;
+    bool m_loaded = false;
+};
+
+class CSkinHeaderCtrl : public CHeaderCtrl {
+public:
+    CSkinHeaderCtrl();
+    ~CSkinHeaderCtrl() override;
+    void SetupCheckBox(HWND owner, bool enabled, int listId, int checkSize);
+    void SetCheckState(int state);
+    int CheckState() const { return m_checkState; }
+    int CheckSize() const { return m_checkSize; }
+    bool CheckEnabled() const { return m_checkEnabled; }
+
+protected:
+    void DeclareMessageMap(MessageMap& map) override;
+
+private:
+    void Paint();
+
+    HIMAGELIST m_images = nullptr;
+    CBitmap m_bitmaps[5];
+    int m_checkState = 1;
+    HWND m_owner = nullptr;
+    int m_listId = 0;
+    int m_checkSize = 16;
+    bool m_checkEnabled = false;
+};
 
 class CSkinListCtrl : public CListCtrl {
 public:
-    void InitSkin(bool headerCheckBox, int checkBoxSize) {
-        m_headerCheckBox = headerCheckBox;
-        m_checkBoxSize = checkBoxSize;
-    }
+    // Called once after the list window exists: flat scroll bars off, the
+    // scrollbar window created beside the list, the header taken over.
+    void InitSkin(bool headerCheckBox, int checkBoxSize);
+    void ShowScrollbar(bool show);
+    void SetSelectionBackground(COLORREF c) { m_selection = c; }
+    void SetHeaderCheck(int state) { m_header.SetCheckState(state); }
+    // Background, text background and text colour through the list messages,
+    // and the selection colour.
     void SetColors(COLORREF back, COLORREF text, COLORREF selection) {
-        m_back = back;
-        m_text = text;
-        m_selection = selection;
         SetBkColor(back);
         SetTextBkColor(back);
         SetTextColor(text);
+        SetSelectionBackground(selection);
     }
-    bool HasHeaderCheckBox() const { return m_headerCheckBox; }
+
     COLORREF SelectionColor() const { return m_selection; }
+    bool HasHeaderCheckBox() const { return m_header.CheckEnabled(); }
+    int HeaderHeight() const { return m_headerHeight; }
+    CVerticalScrollbar& Scrollbar() { return m_scrollbar; }
+    CSkinHeaderCtrl& Header() { return m_header; }
+
+protected:
+    void PreSubclassWindow() override;
+    void DeclareMessageMap(MessageMap& map) override;
+    bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
 private:
-    bool m_headerCheckBox = false;
-    int m_checkBoxSize = 16;
-    COLORREF m_back = RGB(255, 255, 255), m_text = RGB(0, 0, 0), m_selection = RGB(0, 0, 128);
+    void Paint();
+    void SyncThumb() { if (m_scrollbar.GetSafeHwnd() && !m_scrollbar.IsDragging()) m_scrollbar.UpdateThumb(); }
+    void LoadHeaderImage();
+
+    CVerticalScrollbar m_scrollbar;
+    CSkinHeaderCtrl m_header;
+    CBitmap m_headerImage;
+    COLORREF m_selection = RGB(115, 123, 165);
+    int m_headerHeight = 0;
+    bool m_placing = false;
 };
