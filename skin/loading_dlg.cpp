@@ -28,8 +28,10 @@ void CLoadingDlg::ShowBusy(HWND owner) {
     int w = r.right - r.left, h = r.bottom - r.top;
     ::SetWindowPos(m_hWnd, nullptr, r.left + w / 2 - 50, r.top + h / 2 - 50, 100, 100,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    StartAnimation(true);
+    // Shown before the worker starts, so that its first picture (383) lands on
+    // a visible window instead of being lost on a hidden one.
     ::ShowWindow(m_hWnd, SW_SHOWNA);
+    StartAnimation(true);
 }
 
 void CLoadingDlg::HideBusy() {
@@ -50,6 +52,7 @@ void CLoadingDlg::StartAnimation(bool on) {
         // The worker stops at its next check; a new start waits it out.
         m_running = false;
         ++m_generation;
+        m_frame = 0;
         return;
     }
     m_running = false;
