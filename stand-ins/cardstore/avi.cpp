@@ -196,27 +196,29 @@ MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, c
   if (sink && !sink->write(header.data(), header.size())) return MakeResult::WriteFailed;
 
   std::vector<uint8_t> index;  // idx1 entries, 16 bytes each
-  std::vector<uint8_t> payload;
+  std::vector<uint8_t> scratch;
+  const uint8_t* payload = nullptr;  // in place in the source where it allows
   ChunkHeader ch;
   char audioId[5] = {'0', char('0' + in.channels), 'w', 'b', 0};
-  while (reader.next(ch, payload)) {
+  while (reader.next(ch, payload, scratch)) {
     if (stopped && stopped()) return MakeResult::Stopped;
     const char* id = nullptr;
+    size_t bytes = ch.size;
     if (ch.tag == kTagVideo0 || ch.tag == kTagVideo1) {
       int n = ch.tag == kTagVideo0 ? 0 : 1;
-      if (payload.empty()) continue;
+      if (bytes == 0) continue;
       id = n == 0 ? "00dc" : "01dc";
       ++st.frames[n];
     } else if (ch.tag == kTagAudio) {
       if (!in.audioChannels) continue;
       size_t align = size_t(in.audioChannels) * 2;
-      payload.resize(payload.size() / align * align);
-      if (payload.empty()) continue;
+      bytes = bytes / align * align;
+      if (bytes == 0) continue;
       id = audioId;
-      st.audioBytes += payload.size();
+      st.audioBytes += bytes;
     } else if (ch.tag == kTagGps) {
       if (sensors && sensors->gps.size() < kGpsKeep) {
-        std::string s(payload.begin(), payload.end());
+        std::string s(reinterpret_cast<const char*>(payload), bytes);
         s = s.substr(0, s.find('\0'));
         while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();
         sensors->gps.emplace_back(ch.seq, s);
@@ -224,18 +226,18 @@ MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, c
       continue;
     } else if (ch.tag == kTagGSensor) {
       if (sensors) {
-        size_t n = payload.size() / 12 * 3;
+        size_t n = bytes / 12 * 3;
         n = std::min(n, kGSensorKeep - std::min(kGSensorKeep, sensors->gsensor.size()));
         size_t at = sensors->gsensor.size();
         sensors->gsensor.resize(at + n);
-        if (n) std::memcpy(&sensors->gsensor[at], payload.data(), n * 4);
+        if (n) std::memcpy(&sensors->gsensor[at], payload, n * 4);
       }
       continue;
     } else {
       continue;
     }
     if (!sink) continue;
-    uint32_t size = uint32_t(payload.size());
+    uint32_t size = uint32_t(bytes);
     uint32_t padded = size + (size & 1);
     if (pos + 8 + padded + index.size() + 16 + 8 > kMaxAviBytes) return MakeResult::TooLarge;
     maxChunk = std::max(maxChunk, size);
@@ -249,7 +251,7 @@ MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, c
     std::memcpy(hdr, id, 4);
     wr32(hdr + 4, size);
     static const uint8_t zero = 0;
-    if (!sink->write(hdr, 8) || !sink->write(payload.data(), size) || (size & 1 && !sink->write(&zero, 1)))
+    if (!sink->write(hdr, 8) || !sink->write(payload, size) || (size & 1 && !sink->write(&zero, 1)))
       return MakeResult::WriteFailed;
     pos += 8 + padded;
   }

@@ -40,6 +40,8 @@ class ByteSink {
   virtual ~ByteSink() = default;
   virtual bool write(const void* data, size_t n) = 0;
   virtual bool patch(uint64_t offset, const void* data, size_t n) = 0;
+  // Completes the output (flush, close); false if anything failed.
+  virtual bool finish() { return true; }
 };
 
 class MemorySink : public ByteSink {
@@ -58,6 +60,7 @@ class FileSink : public ByteSink {
   bool ok() const { return f_ != nullptr; }
   bool write(const void* data, size_t n) override;
   bool patch(uint64_t offset, const void* data, size_t n) override;
+  bool finish() override { return close(); }
   bool close();
 
  private:

@@ -57,7 +57,7 @@ bool isPlainName(const char* name) {
 
 MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
                         uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped, const DiscardFn& discard,
-                        const SourceOpener& open) {
+                        const SourceOpener& open, const SinkOpener& create) {
   if (!isPlainName(e.name)) return MakeResult::BadName;
   if (e.type == kPhoto) return MakeResult::NoVideo;
   std::unique_ptr<ByteSource> src;
@@ -73,10 +73,16 @@ MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std:
   SensorData sensors;
   MakeResult r;
   {
-    FileSink sink(temp);
-    if (!sink.ok()) return MakeResult::WriteFailed;
-    r = convertStream(*src, &sink, &sensors, stopped);
-    if (!sink.close() && r == MakeResult::Ok) r = MakeResult::WriteFailed;
+    std::unique_ptr<ByteSink> sink;
+    if (create) {
+      sink = create(temp);
+    } else {
+      auto file = std::make_unique<FileSink>(temp);
+      if (file->ok()) sink = std::move(file);
+    }
+    if (!sink) return MakeResult::WriteFailed;
+    r = convertStream(*src, sink.get(), &sensors, stopped);
+    if (!sink->finish() && r == MakeResult::Ok) r = MakeResult::WriteFailed;
   }
   if (r == MakeResult::Ok) {
     std::remove(target.c_str());

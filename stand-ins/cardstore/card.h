@@ -47,15 +47,20 @@ bool isPlainName(const char* name);
 using DiscardFn = std::function<void(const std::string& path)>;
 
 // Opens a recording's data file for reading (by default a FileSource); the
-// library maps the file instead, which is faster on its platform.
+// library reads it in large blocks and lends the chunks in place.
 using SourceOpener = std::function<std::unique_ptr<ByteSource>(const std::string& path)>;
+
+// Creates the output file (by default a FileSink); the library writes with
+// its platform's own calls, without the C library's buffering.
+using SinkOpener = std::function<std::unique_ptr<ByteSink>(const std::string& path)>;
 
 // Writes folder + name as an AVI of the recording, through a temporary file
 // (name + ".part") that is renamed only when complete; fills the two
 // 16384-byte blocks when they are given.
 MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
                         uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped,
-                        const DiscardFn& discard = nullptr, const SourceOpener& open = nullptr);
+                        const DiscardFn& discard = nullptr, const SourceOpener& open = nullptr,
+                        const SinkOpener& create = nullptr);
 
 // Copies a photo's JPEG into buf (capacity cap); *length is 0 on failure.
 bool makePicture(const std::string& root, const IndexEntry& e, uint32_t* length, uint8_t* buf, size_t cap);

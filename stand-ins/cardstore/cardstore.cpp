@@ -163,6 +163,13 @@ size_t MemorySource::read(void* dst, size_t n) {
   return n;
 }
 
+const uint8_t* MemorySource::view(size_t n) {
+  if (n > n_ - pos_) return nullptr;
+  const uint8_t* at = p_ + pos_;
+  pos_ += n;
+  return at;
+}
+
 bool MemorySource::skip(uint64_t n) {
   if (n > n_ - pos_) { pos_ = n_; return false; }
   pos_ += size_t(n);
@@ -215,6 +222,13 @@ bool StreamReader::open() {
 }
 
 bool StreamReader::next(ChunkHeader& h, std::vector<uint8_t>& payload) {
+  const uint8_t* data = nullptr;
+  if (!next(h, data, payload)) return false;
+  if (data != payload.data()) payload.assign(data, data + h.size);
+  return true;
+}
+
+bool StreamReader::next(ChunkHeader& h, const uint8_t*& data, std::vector<uint8_t>& scratch) {
   while (!done_) {
     uint8_t raw[kChunkHeaderBytes];
     if (src_.read(raw, sizeof raw) != sizeof raw) break;
@@ -230,9 +244,16 @@ bool StreamReader::next(ChunkHeader& h, std::vector<uint8_t>& payload) {
       if (!src_.skip(padded)) break;
       continue;
     }
-    payload.resize(padded);
-    if (padded && src_.read(payload.data(), padded) != padded) break;
-    payload.resize(h.size);
+    if (padded) {
+      if (const uint8_t* lent = src_.view(padded)) {
+        data = lent;
+        return true;
+      }
+    }
+    scratch.resize(padded);
+    if (padded && src_.read(scratch.data(), padded) != padded) break;
+    scratch.resize(h.size);
+    data = scratch.data();
     return true;
   }
   done_ = true;

@@ -142,6 +142,9 @@ class ByteSource {
   // Reads up to n bytes; returns how many were read (short only at the end).
   virtual size_t read(void* dst, size_t n) = 0;
   virtual bool skip(uint64_t n) = 0;
+  // The next n bytes in place, without copying, and moves past them; nullptr
+  // (and nothing consumed) when the source cannot lend them.
+  virtual const uint8_t* view(size_t n) { return nullptr; }
 };
 
 class FileSource : public ByteSource {
@@ -163,6 +166,7 @@ class MemorySource : public ByteSource {
   MemorySource(const uint8_t* data, size_t size) : p_(data), n_(size) {}
   size_t read(void* dst, size_t n) override;
   bool skip(uint64_t n) override;
+  const uint8_t* view(size_t n) override;
 
  private:
   const uint8_t* p_;
@@ -181,6 +185,9 @@ class StreamReader {
   // Next complete chunk (payload into `payload`); false at the end of the
   // stream or at the first damaged or incomplete chunk.
   bool next(ChunkHeader& h, std::vector<uint8_t>& payload);
+  // The same, with the payload left in place when the source can lend it
+  // (data points into the source or into scratch; h.size bytes).
+  bool next(ChunkHeader& h, const uint8_t*& data, std::vector<uint8_t>& scratch);
 
  private:
   ByteSource& src_;

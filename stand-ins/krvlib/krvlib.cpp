@@ -16,12 +16,14 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "card.h"
 #include "cardstore.h"
@@ -137,38 +139,141 @@ void discardLater(const std::string& path) {
   DeleteFileA(path.c_str());
 }
 
-// A recording's data file mapped into memory: reading it costs no system calls.
-class MappedSource : public krv::MemorySource {
+// A recording's data file read in large blocks with ReadFile. Chunks are lent
+// in place from the block buffer, so a frame is copied once on its way in and
+// once on its way out (as a plain file copy does), and the reading takes few
+// system calls.
+class BlockSource : public krv::ByteSource {
  public:
-  MappedSource(const void* view, size_t size) : krv::MemorySource(static_cast<const uint8_t*>(view), size), view_(view) {}
-  ~MappedSource() override { UnmapViewOfFile(view_); }
-  MappedSource(const MappedSource&) = delete;
-  MappedSource& operator=(const MappedSource&) = delete;
+  explicit BlockSource(HANDLE f) : f_(f), buf_(kBlock) {}
+  ~BlockSource() override { CloseHandle(f_); }
+  BlockSource(const BlockSource&) = delete;
+  BlockSource& operator=(const BlockSource&) = delete;
+
+  size_t read(void* dst, size_t n) override {
+    size_t done = 0;
+    while (done < n) {
+      if (pos_ == end_ && !fill(1)) break;
+      size_t step = std::min(n - done, end_ - pos_);
+      std::memcpy(static_cast<uint8_t*>(dst) + done, buf_.data() + pos_, step);
+      pos_ += step;
+      done += step;
+    }
+    return done;
+  }
+  bool skip(uint64_t n) override {
+    if (n <= end_ - pos_) {
+      pos_ += size_t(n);
+      return true;
+    }
+    LARGE_INTEGER by;
+    by.QuadPart = LONGLONG(n - (end_ - pos_));
+    pos_ = end_ = 0;
+    return SetFilePointerEx(f_, by, nullptr, FILE_CURRENT) != 0;
+  }
+  const uint8_t* view(size_t n) override {
+    if (!fill(n)) return nullptr;
+    const uint8_t* at = buf_.data() + pos_;
+    pos_ += n;
+    return at;
+  }
 
  private:
-  const void* view_;
+  static constexpr size_t kBlock = 8u << 20;
+  // Makes at least n bytes available from pos_ (moving the rest to the front
+  // and reading on); false at the end of the file before n bytes.
+  bool fill(size_t n) {
+    if (end_ - pos_ >= n) return true;
+    if (eof_) return false;
+    if (n > buf_.size()) buf_.resize(n);
+    std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    while (end_ < buf_.size()) {
+      DWORD got = 0;
+      if (!ReadFile(f_, buf_.data() + end_, DWORD(buf_.size() - end_), &got, nullptr) || got == 0) {
+        eof_ = true;
+        break;
+      }
+      end_ += got;
+    }
+    return end_ >= n;
+  }
+  HANDLE f_;
+  std::vector<uint8_t> buf_;
+  size_t pos_ = 0, end_ = 0;
+  bool eof_ = false;
 };
 
-std::unique_ptr<krv::ByteSource> openMapped(const std::string& path) {
+std::unique_ptr<krv::ByteSource> openSource(const std::string& path) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (f == INVALID_HANDLE_VALUE) return nullptr;
-  LARGE_INTEGER size = {};
-  std::unique_ptr<krv::ByteSource> src;
-  if (GetFileSizeEx(f, &size) && size.QuadPart > 0 && uint64_t(size.QuadPart) < (uint64_t(1) << 40)) {
-    HANDLE m = CreateFileMappingA(f, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (m) {
-      if (const void* view = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0))
-        src.reset(new (std::nothrow) MappedSource(view, size_t(size.QuadPart)));
-      CloseHandle(m);
+  return std::unique_ptr<krv::ByteSource>(new (std::nothrow) BlockSource(f));
+}
+
+// Output through WriteFile in large pieces: chunks gather in a 1 MiB buffer
+// (each WriteFile costs far more than copying a frame), and only a chunk of a
+// buffer's size or more goes to the file straight from where it lies.
+class Win32Sink : public krv::ByteSink {
+ public:
+  explicit Win32Sink(HANDLE f) : f_(f), buf_(kBuffer) {}
+  ~Win32Sink() override { finish(); }
+  Win32Sink(const Win32Sink&) = delete;
+  Win32Sink& operator=(const Win32Sink&) = delete;
+
+  bool write(const void* data, size_t n) override {
+    if (!ok_) return false;
+    if (n >= kDirect) return flush() && put(data, n);
+    if (used_ + n > buf_.size() && !flush()) return false;
+    std::memcpy(buf_.data() + used_, data, n);
+    used_ += n;
+    return true;
+  }
+  bool patch(uint64_t offset, const void* data, size_t n) override {
+    LARGE_INTEGER at, zero = {};
+    at.QuadPart = LONGLONG(offset);
+    ok_ = flush() && SetFilePointerEx(f_, at, nullptr, FILE_BEGIN) && put(data, n) &&
+          SetFilePointerEx(f_, zero, nullptr, FILE_END);
+    return ok_;
+  }
+  bool finish() override {
+    if (f_ == INVALID_HANDLE_VALUE) return ok_;
+    flush();
+    if (!CloseHandle(f_)) ok_ = false;
+    f_ = INVALID_HANDLE_VALUE;
+    return ok_;
+  }
+
+ private:
+  static constexpr size_t kBuffer = 1u << 20;
+  static constexpr size_t kDirect = kBuffer;
+  bool put(const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    while (ok_ && n) {
+      DWORD step = DWORD(std::min<size_t>(n, 64u << 20)), done = 0;
+      ok_ = WriteFile(f_, p, step, &done, nullptr) && done == step;
+      p += step;
+      n -= step;
     }
+    return ok_;
   }
-  CloseHandle(f);
-  if (!src) {  // empty or unmappable: read it the ordinary way
-    auto file = std::make_unique<krv::FileSource>(path);
-    if (file->ok()) src = std::move(file);
+  bool flush() {
+    if (used_ && ok_) put(buf_.data(), used_);
+    used_ = 0;
+    return ok_;
   }
-  return src;
+  HANDLE f_;
+  std::vector<char> buf_;
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+std::unique_ptr<krv::ByteSink> createSink(const std::string& path) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return nullptr;
+  return std::unique_ptr<krv::ByteSink>(new (std::nothrow) Win32Sink(f));
 }
 
 // What a make call needs, copied out under the lock.
@@ -297,7 +402,8 @@ int KRV_Make_Play_File(void* ctx, const char* name, unsigned char* gsensor, unsi
   LONG epoch = InterlockedCompareExchange(&c->stopEpoch, 0, 0);
   if (!prepareJob(c, name, krv::kNormal, job)) return 0;
   krv::StopFn stopped = [c, epoch] { return InterlockedCompareExchange(&c->stopEpoch, 0, 0) != epoch; };
-  return krv::makePlayFile(job.root, job.entry, job.folder, gsensor, gps, stopped, discardLater, openMapped) ==
+  return krv::makePlayFile(job.root, job.entry, job.folder, gsensor, gps, stopped, discardLater, openSource,
+                           createSink) ==
          krv::MakeResult::Ok;
 }
 
@@ -330,7 +436,8 @@ int KRV_Make_Avi_File(void* ctx, const char* name) {
   if (!c || !name) return 0;
   Job job;
   if (!prepareJob(c, name, krv::kNormal, job)) return 0;
-  return krv::makePlayFile(job.root, job.entry, job.folder, nullptr, nullptr, nullptr, nullptr, openMapped) ==
+  return krv::makePlayFile(job.root, job.entry, job.folder, nullptr, nullptr, nullptr, nullptr, openSource,
+                           createSink) ==
          krv::MakeResult::Ok;
 }
 
