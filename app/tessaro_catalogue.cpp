@@ -170,9 +170,12 @@ void CTessaroDlg::BuildLists() {
         SelectRow(0);
     else
         m_currentEntry = -1;
+    // Drawn now, not when the queue runs dry: the lists show as soon as the
+    // load ends.
     for (CSkinListCtrl* l : lists) {
         l->SetRedraw(true);
         l->Invalidate();
+        l->UpdateWindow();
     }
 }
 
