@@ -4,6 +4,7 @@
 #include "fw_dialog.h"
 #include "fw_controls.h"
 #include "fw_gdi.h"
+#include "bitmap_slider.h"
 #include "catalogue_model.h"
 #include "krv_library.h"
 #include "loading_dlg.h"
@@ -135,7 +136,8 @@ private:
         m_btnPhoto, m_btnListGroup, m_btnEventGroup, m_btnMapHide, m_btnMapShow, m_btnMapExpand,
         m_btnHidden1049, m_btnHidden1056, m_btnHidden1010, m_btnHidden1025, m_btnHidden1150,
         m_btnHidden1151;
-    CStatic m_sliderPosition, m_sliderVolume, m_graph, m_videoHost1, m_videoHost2;
+    CBitmapSlider m_sliderPosition, m_sliderVolume;
+    CStatic m_graph, m_videoHost1, m_videoHost2;
     CTPStatic m_labels[14];
     static const UINT kLabelIds[14];
     CLoadingDlg m_loading;

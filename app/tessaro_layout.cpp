@@ -58,6 +58,16 @@ void CTessaroDlg::ApplySkin() {
         {&m_btnMirror, 198, 200, 0, 198, 198, 198},    {&m_btnFlip, 198, 200, 0, 198, 198, 198},
     };
     for (const Skin& s : skins) s.b->SetSkinImages(s.n, s.p, s.h, s.d, s.f, s.m, 2, 0, 0);
+    // Sliders: channel first (the window takes its size), then the thumb.
+    m_sliderPosition.SetChannelImages(202, 213, false);
+    m_sliderPosition.SetThumbImages(203, 204, true, RGB(255, 0, 255));
+    m_sliderPosition.SetFocusRectOption(false);
+    m_sliderPosition.SetRange(0, 0);
+    m_sliderPosition.SetPosition(0);
+    m_sliderVolume.SetChannelImages(207, 208, false);
+    m_sliderVolume.SetThumbImages(351, 352, true, RGB(255, 0, 255));
+    m_sliderVolume.SetFocusRectOption(false);
+    m_sliderVolume.SetRange(0, 10);
     for (CSkinButton* b : {&m_btnNormal, &m_btnEvent, &m_btnPark, &m_btnPhoto}) b->SetCheck(1);
     for (int i = 0; i < 4; ++i) m_filterChecked[i] = true;
     m_btnMapHide.SetCheck(0);
