@@ -28,24 +28,9 @@ private:
     KrvLibrary& m_krv;
 };
 
-// The list skin's header check box and bitmap scrollbar, where the list
-// offers them.
-template <typename L>
-auto SetHeaderBox(L& list, int state, int) -> decltype(list.SetHeaderCheck(state), void()) {
-    list.SetHeaderCheck(state);
-}
-template <typename L>
-void SetHeaderBox(L&, int, long) {}
-template <typename L>
-auto ShowListScrollbar(L& list, bool show, int) -> decltype(list.ShowScrollbar(show), void()) {
-    list.ShowScrollbar(show);
-}
-template <typename L>
-void ShowListScrollbar(L&, bool, long) {}
-
 void ShowList(CSkinListCtrl& list, bool show) {
     list.ShowWindow(show ? SW_SHOW : SW_HIDE);
-    ShowListScrollbar(list, show, 0);
+    list.ShowScrollbar(show);
 }
 
 CString Wide(const std::string& s) { return CString::FromAnsi(s.c_str()); }
@@ -303,9 +288,9 @@ void CTessaroDlg::CheckListAndBelow(UINT listId, bool checked) {
     const catalogue::HeaderCascade c = catalogue::CascadeFor(id, m_showFileGroup);
     const int box = checked ? 2 : 1;
     if (c.dateRows) CheckAllRows(m_listDate, checked);
-    if (c.hourHeader) SetHeaderBox(m_listHour, box, 0);
+    if (c.hourHeader) m_listHour.SetHeaderCheck(box);
     if (c.hourRows) CheckAllRows(m_listHour, checked);
-    if (c.fileHeader) SetHeaderBox(m_listFile, box, 0);
+    if (c.fileHeader) m_listFile.SetHeaderCheck(box);
     if (c.fileRows) CheckAllRows(m_listFile, checked);
     if (c.eventRows) CheckAllRows(m_listEvent, checked);
     const int rows = m_showFileGroup ? m_listFile.GetItemCount() : m_listEvent.GetItemCount();

@@ -207,3 +207,10 @@ ui_assert_eq 1 "$(ui visible "${MAIN[@]}" --id 1067)" "date group back after rem
 ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id 1073)" "event list hidden after removal"
 ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id 1057)" "Normal filter enabled again"
 ui_ok "chosen card removed: lists empty, buttons disabled"
+
+# With no removable drive left, File Open's dialog ends before it is seen.
+ui click "${MAIN[@]}" --id 1033 --post
+ui_assert_fails "drive dialog with no removable drive" ui wait "${SELECT[@]}" --timeout 1500
+ui_assert_eq 1 "$(ui enabled "${MAIN[@]}")" "main window usable after the empty dialog"
+ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id 1067)" "lists still empty"
+ui_ok "no removable drive: File Open ends at once"
