@@ -214,3 +214,18 @@ ui_assert_fails "drive dialog with no removable drive" ui wait "${SELECT[@]}" --
 ui_assert_eq 1 "$(ui enabled "${MAIN[@]}")" "main window usable after the empty dialog"
 ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id 1067)" "lists still empty"
 ui_ok "no removable drive: File Open ends at once"
+
+# A card with 300 MiB or more free is not read as a recorder card (the second
+# card's folder itself, on the host's disk, when that disk has the room).
+if [ "$(df -Pm "$card2" | awk 'NR == 2 { print $4 }')" -ge 400 ]; then
+  wine "$DRIVECTL" define K "$card2" removable || ui_fail "could not add drive K:"
+  ui click "${MAIN[@]}" --id 1033 --post
+  ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open for K:"
+  ui_assert_eq 'K:\' "$(ui cb-text "${SELECT[@]}" 0)" "roomy drive offered"
+  ui click --class '#32770' --visible --id 1 --post
+  ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
+  ui wait-until --match '^1$' -- enabled "${MAIN[@]}" --id 1006 >/dev/null || ui_fail "File Open did not end"
+  for id in 1067 1068 1066 1073; do ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$id")" "rows of $id on a roomy drive"; done
+  wine "$DRIVECTL" undefine K
+  ui_ok "drive with 300 MiB or more free: nothing listed"
+fi
