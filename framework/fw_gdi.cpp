@@ -3,8 +3,10 @@
 
 bool CBitmap::LoadBitmap(UINT id) {
     DeleteObject();
+    // Loaded in the screen's format (not as a 24-bit DIB section), so that
+    // drawing it is a plain copy rather than a conversion on every blit.
     m_h = static_cast<HBITMAP>(::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id),
-                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+                                            IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
     return m_h != nullptr;
 }
 
@@ -62,6 +64,11 @@ void CDC::StretchBitmap(HBITMAP bmp, int x, int y, int w, int h) const {
     CDC mem;
     if (!mem.CreateCompatibleDC(m_hDC)) return;
     CSelect sel(mem, bmp);
+    if (w == bm.bmWidth && h == bm.bmHeight) {
+        // Same size: a plain copy, much cheaper than stretching under Wine.
+        ::BitBlt(m_hDC, x, y, w, h, mem, 0, 0, SRCCOPY);
+        return;
+    }
     int oldMode = ::SetStretchBltMode(m_hDC, COLORONCOLOR);
     ::StretchBlt(m_hDC, x, y, w, h, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
     ::SetStretchBltMode(m_hDC, oldMode);

@@ -300,6 +300,10 @@ void CSkinListCtrl::Paint() {
             ::ExcludeClipRect(paint, h.left, h.top, h.right, h.bottom);
         }
     }
+    // Rows outside the area to repaint are left alone: the copy to the screen
+    // is clipped to it anyway (a line scroll repaints one row, not all).
+    const RECT& upd = paint.Paint().rcPaint;
+    ::IntersectClipRect(mem, upd.left, upd.top, upd.right, upd.bottom);
     RECT clip{};
     ::GetClipBox(mem, &clip);
     mem.FillSolidRect(clip, back);

@@ -30,9 +30,17 @@ void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
     QxMemDC mem(di.hDC, &rc, false);
     if (m_back.GetSafeHdc()) mem.BitBlt(0, 0, rc.right, rc.bottom, m_back, 0, 0);
     int dpi = ::GetDeviceCaps(di.hDC, LOGPIXELSY);
-    CFont font;
-    font.CreateFont(FontHeight(m_size, dpi), m_weight, m_face, 0x20);
-    CSelect sel(mem, font);
+    // The font is made for the label's face, size, weight and the device's
+    // resolution, and kept until one of them changes (making a font on every
+    // draw costs more than the rest of the draw under Wine).
+    const int height = FontHeight(m_size, dpi);
+    if (!m_font || height != m_fontHeight || m_weight != m_fontWeight || m_face != m_fontFace) {
+        m_font.CreateFont(height, m_weight, m_face, 0x20);
+        m_fontHeight = height;
+        m_fontWeight = m_weight;
+        m_fontFace = m_face;
+    }
+    CSelect sel(mem, m_font);
     ::SetTextColor(mem, m_textColor);
     ::SetBkMode(mem, TRANSPARENT);
     CString text = GetWindowText();

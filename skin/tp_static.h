@@ -35,4 +35,7 @@ private:
     int m_size = 10;
     UINT m_format = 0;
     int m_weight = 400;
+    CFont m_font;
+    int m_fontHeight = 0, m_fontWeight = 0;
+    CString m_fontFace;
 };
