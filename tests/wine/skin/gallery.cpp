@@ -89,10 +89,10 @@ int wmain(int argc, wchar_t** argv) {
     };
     const wchar_t* states[] = {L"normal", L"hover", L"pressed", L"disabled", L"disabled+checked"};
     int x0 = 10, y = 30;
-    for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, 70, 16, states[s], white, true);
+    for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, s == 4 ? 120 : 70, 16, states[s], white, true);
     CSkinButton* hoverButton = nullptr;
     for (const Skin& k : skins) {
-        if (y + k.hgt > 620) { x0 += 460; y = 30; for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, 70, 16, states[s], white, true); }
+        if (y + k.hgt > 620) { x0 += 460; y = 30; for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, s == 4 ? 120 : 70, 16, states[s], white, true); }
         if (k.w > 100) continue;  // shown below, wider
         label(x0, y, 95, 16, k.name, white);
         for (int s = 0; s < 5; ++s) {
@@ -126,7 +126,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // Sliders.
     int sx = 930, sy = 30;
-    label(sx, sy, 200, 16, L"position slider 0 / 50% / 100% / empty range / dragged", white, true);
+    label(sx, sy, 571, 16, L"position slider 0 / 50% / 100% / empty range / dragged", white, true);
     const int positions[] = {0, 500, 1000, -1, 700};
     for (int i = 0; i < 5; ++i) {
         auto* sl = Keep(all, new CBitmapSlider);
@@ -159,7 +159,7 @@ int wmain(int argc, wchar_t** argv) {
     CFont listFont;
     listFont.CreateFont(14, FW_NORMAL, L"Tahoma");
     int ly = sy + 60;
-    label(sx, ly, 300, 16, L"event list (checked header, selected row) / scrolled / short", white, true);
+    label(sx, ly, 560, 16, L"event list (checked header, selected row) / scrolled / short", white, true);
     auto makeList = [&](int x, int w, UINT lid, bool check, int rows, int selected) {
         auto* l = Keep(all, new CSkinListCtrl);
         RECT r{x, ly + 22, x + w, ly + 22 + 246};
@@ -221,9 +221,18 @@ int wmain(int argc, wchar_t** argv) {
 
     // The final title tells the test that everything is in place.
     g.SetWindowText(L"Skin gallery");
+    // The two popups are shown inside the gallery as child windows, next to the
+    // controls (as owned popups of this plain window they did not reach the
+    // display in the screenshot; the viewer's own popups do).
+    for (HWND w : {note.GetSafeHwnd(), busy.GetSafeHwnd()}) {
+        RECT pr;
+        ::GetWindowRect(w, &pr);
+        ::SetWindowLongPtrW(w, GWL_STYLE, (::GetWindowLongPtrW(w, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);
+        ::SetParent(w, g);
+        ::MapWindowPoints(nullptr, g, reinterpret_cast<POINT*>(&pr), 2);
+        ::SetWindowPos(w, HWND_TOP, pr.left, pr.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     Pump(100);
-    ::SetWindowPos(note, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    ::SetWindowPos(busy, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
     DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds) * 1000;
     while (static_cast<int>(end - ::GetTickCount()) > 0 && ::IsWindow(g)) Pump(50);
     busy.StartAnimation(false);
