@@ -257,13 +257,18 @@ void PlaybackGraph::StopWhenReady() {
 HRESULT PlaybackGraph::BuildOneChannel(int score) {
   HRESULT hr = CreateAudio(score, L"COREAAC AUDIO");
   if (FAILED(hr)) return hr;
+  // The sound is connected before the picture filters join the graph (as in
+  // the multi-channel build): the connect rule first offers the video pin to
+  // the sound renderer, and a graph manager's intelligent connect would try
+  // that path through the decoder, converter and mixing renderer, which on
+  // one platform leaks a renderer surface device per attempt.
+  ConnectAudio(score);
   if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[0], &decoders_[0]))) return hr;
   if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[0], &converters_[0]))) return hr;
   if (FAILED(hr = AddFilter(kClsidMixingRenderer, L"Mixing Renderer9", &renderers_[0]))) return hr;
   if (FAILED(hr = SetUpRenderer(0)) || hr == kNotLoadable) return hr;
   durationCache = 0;
   SetRenderingPrefs(renderers_[0]);
-  ConnectAudio(score);
   Connect(source_, decoders_[0]);
   Connect(decoders_[0], converters_[0]);
   Connect(converters_[0], renderers_[0]);

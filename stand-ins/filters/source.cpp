@@ -492,17 +492,20 @@ STDMETHODIMP SourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
   }
   duration_ = index_.duration();
   if (last_ >= 0) duration_ = std::min<LONGLONG>(duration_, LONGLONG(last_) * 10000);
-  int videos = 0;
-  bool audio = false;
+  // The sound pin comes first: a graph builder that offers pins in order to
+  // the sound renderer then finds it at once, without trying the pictures.
   for (const avi::Stream& s : index_.streams) {
-    if (s.samples.empty()) continue;
-    if (s.video) {
+    if (s.audio && flag_ && !s.samples.empty()) {
+      pins.push_back(new SourcePin(this, L"Audio", &s));
+      break;
+    }
+  }
+  int videos = 0;
+  for (const avi::Stream& s : index_.streams) {
+    if (s.video && !s.samples.empty()) {
       wchar_t name[32];
       swprintf(name, 32, L"Video %d", ++videos);
       pins.push_back(new SourcePin(this, name, &s));
-    } else if (s.audio && flag_ && !audio) {
-      audio = true;
-      pins.push_back(new SourcePin(this, L"Audio", &s));
     }
   }
   path_ = path;
