@@ -83,7 +83,8 @@ struct Parser {
         } else if (depth < 2) {
           parseList(body + 4, bodyEnd, depth + 1);
         }
-      } else if (id == cc("idx1") && depth == 0) {
+      } else if (id == cc("idx1") && depth == 0 && body + size <= end) {
+        // An index cut short lists only the first chunks: walked instead.
         idxOffset = body;
         idxSize = bodyEnd - body;
       }
