@@ -25,6 +25,8 @@ double NowMs() {
     return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
+double Least(const std::vector<double>& v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -89,7 +91,7 @@ protected:
     }
 };
 
-double BenchSurface(int runs) {
+double BenchSurface(int runs, double& least) {
     Surface s;
     s.Load();
     s.CreateHost(0, 0, 1090, 720, L"toolkit bench surface");
@@ -139,6 +141,7 @@ double BenchSurface(int runs) {
         std::printf("detail: background %.2f ms, labels %.2f ms\n", Median(a), Median(b));
     }
     s.DestroyWindow();
+    least = Least(t);
     return Median(t);
 }
 
@@ -241,8 +244,13 @@ int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 30;
-    const double surface = BenchSurface(runs);
-    std::printf("skin_surface_paint_ms %.2f ms (median of %d; limit 10)\n", surface, runs);
+    // Less noise from the machine's other work while timing.
+    ::SetPriorityClass(::GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    double least = 0;
+    const double surface = BenchSurface(runs, least);
+    // The least time shows what the machine's other load added to the median.
+    std::printf("skin_surface_paint_ms %.2f ms (median of %d, least %.2f; limit 10)\n", surface, runs, least);
     double median = 0, worst = 0;
     int blank = 0, steps = 0;
     BenchList(median, worst, blank, steps);
