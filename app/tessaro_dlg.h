@@ -11,6 +11,7 @@
 #include "skin_button.h"
 #include "skin_list.h"
 #include "tp_static.h"
+#include "video_player.h"
 
 // Private messages.
 enum : UINT {
@@ -202,4 +203,7 @@ private:
     catalogue::EntryTable m_entryTable;
     bool m_checkAll = false;
     bool m_listsEnabled = true;
+
+    // Media graph: the two channel windows' player (tessaro_media.cpp).
+    playback::VideoPlayer m_player;
 };
