@@ -3,11 +3,37 @@
 
 bool CBitmap::LoadBitmap(UINT id) {
     DeleteObject();
-    // Loaded in the screen's format (not as a 24-bit DIB section), so that
-    // drawing it is a plain copy rather than a conversion on every blit.
-    m_h = static_cast<HBITMAP>(::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id),
-                                            IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    return m_h != nullptr;
+    HBITMAP loaded = static_cast<HBITMAP>(::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!loaded) return false;
+    // Kept as a 32-bit DIB: drawing it onto 32-bit buffers is then a plain copy
+    // rather than a 24-bit conversion on every blit, and its colours stay exact
+    // whatever the display's depth (the magenta key must stay magenta).
+    BITMAP bm{};
+    ::GetObjectW(loaded, sizeof bm, &bm);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP wide = bm.bmBitsPixel == 32 ? nullptr : ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!wide) {
+        m_h = loaded;
+        return true;
+    }
+    HDC from = ::CreateCompatibleDC(nullptr), to = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFrom = ::SelectObject(from, loaded), oldTo = ::SelectObject(to, wide);
+    ::BitBlt(to, 0, 0, bm.bmWidth, bm.bmHeight, from, 0, 0, SRCCOPY);
+    ::SelectObject(from, oldFrom);
+    ::SelectObject(to, oldTo);
+    ::DeleteDC(from);
+    ::DeleteDC(to);
+    ::DeleteObject(loaded);
+    m_h = wide;
+    return true;
 }
 
 bool CBitmap::CreateCompatibleBitmap(HDC dc, int w, int h) {
