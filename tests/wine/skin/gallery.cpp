@@ -126,21 +126,18 @@ int wmain(int argc, wchar_t** argv) {
 
     // Sliders.
     int sx = 930, sy = 30;
-    label(sx, sy, 571, 16, L"position slider 0 / 50% / 100% / empty range / dragged", white, true);
+    label(sx, sy, 571, 16, L"position slider 0 / 50% / 100% / empty range / active thumb at 70%", white, true);
     const int positions[] = {0, 500, 1000, -1, 700};
     for (int i = 0; i < 5; ++i) {
         auto* sl = Keep(all, new CBitmapSlider);
         sl->SubclassWindow(MakeChild(g, L"STATIC", SS_NOTIFY, sx, sy + 22 + i * 16, 571, 9, 1011));
         sl->SetChannelImages(202, 213, false);
-        sl->SetThumbImages(203, 204, true, RGB(255, 0, 255));
+        // The last one shows the thumb picture used while dragging.
+        sl->SetThumbImages(i == 4 ? 204 : 203, i == 4 ? 0 : 204, true, RGB(255, 0, 255));
         sl->SetFocusRectOption(false);
         if (positions[i] < 0) sl->SetRange(0, 0);
         else sl->SetRange(0, 1000);
         sl->SetPosition(positions[i] < 0 ? 0 : positions[i]);
-        if (i == 4) {
-            int c = CBitmapSlider::CentreFor(700, 0, 1000, 571, 17);
-            sl->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c, 4));  // held: the active thumb
-        }
     }
     sy += 110;
     label(sx, sy, 200, 16, L"volume 0 / 4 / 10", white, true);
