@@ -179,3 +179,33 @@ TEST_F(SliderTest, FocusRectangleOffLeavesTheScreenAlone) {
     EXPECT_EQ(corner, PixelOf(slider, 570, 8));
 }
 }  // namespace
+
+namespace {
+TEST(SliderWindow, NarrowerWindowKeepsTheChannelTrack) {
+    // The main window's layout gives the volume slider a 100-pixel window over
+    // its 101-pixel channel: the track stays the channel's.
+    SkinHost host;
+    ASSERT_TRUE(host.CreateHost(40, 40, 300, 80));
+    CBitmapSlider volume;
+    ASSERT_TRUE(volume.SubclassWindow(MakeChild(host, L"STATIC", SS_NOTIFY, 10, 10, 50, 50, 1051)));
+    ASSERT_TRUE(volume.SetChannelImages(207, 208, false));
+    ASSERT_TRUE(volume.SetThumbImages(351, 352, true, RGB(255, 0, 255)));
+    volume.SetRange(0, 10);
+    volume.MoveWindow(20, 20, 100, 14);
+    volume.SetPosition(10);
+    volume.UpdateWindow();
+    Pump(20);
+    EXPECT_EQ(101, volume.TrackWidth());
+    int tw, th;
+    auto thumb = ResourcePixels(351, tw, th);
+    ASSERT_EQ(10, tw);
+    const int left = CBitmapSlider::ThumbLeft(101 - 5, 10);  // centre at W - thumbW / 2
+    EXPECT_EQ(90, left);
+    for (int y = 0; y < th; ++y)
+        for (int x = 0; x < tw; ++x) {
+            COLORREF t = thumb[static_cast<size_t>(y) * tw + x];
+            if (t != RGB(255, 0, 255)) EXPECT_EQ(t, PixelOf(volume, left + x, y)) << x << "," << y;
+        }
+    host.DestroyWindow();
+}
+}  // namespace
