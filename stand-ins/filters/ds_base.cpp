@@ -280,6 +280,7 @@ void OutputPin::OnDisconnect() {
   if (input_) input_->Release();
   alloc_ = nullptr;
   input_ = nullptr;
+  ownAllocator_ = false;
 }
 
 STDMETHODIMP OutputPin::Connect(IPin* receive, const AM_MEDIA_TYPE* mt) {
@@ -354,6 +355,7 @@ HRESULT OutputPin::DecideAllocator() {
     if (SUCCEEDED(a->SetProperties(&want, &got)) && got.cbBuffer >= want.cbBuffer &&
         SUCCEEDED(input_->NotifyAllocator(a, FALSE))) {
       alloc_ = a;
+      ownAllocator_ = attempt == 1;
       return S_OK;
     }
     a->Release();
@@ -667,6 +669,7 @@ HRESULT TransformFilter::Receive(IMediaSample* sample) {
   if (input->Flushing() || state_ == State_Stopped) return S_FALSE;
   if (!output->IsConnected()) return S_OK;
   if (sample->IsPreroll() == S_OK) return S_OK;
+  if (output->OwnAllocator() && PassThrough(sample)) return output->Deliver(sample);
   IMediaSample* out = nullptr;
   HRESULT hr = output->GetBuffer(&out);
   if (FAILED(hr)) return hr == VFW_E_NOT_COMMITTED ? S_FALSE : hr;

@@ -98,6 +98,9 @@ class OutputPin : public Pin {
   virtual void BufferProps(ALLOCATOR_PROPERTIES& p) = 0;
 
   HRESULT GetBuffer(IMediaSample** sample);
+  // The allocator is ours (the downstream pin offered none), so any sample
+  // whose memory outlives the call may be handed over instead of a copy.
+  bool OwnAllocator() const { return ownAllocator_; }
   HRESULT Deliver(IMediaSample* sample);
   HRESULT DeliverEndOfStream();
   HRESULT DeliverBeginFlush();
@@ -109,6 +112,7 @@ class OutputPin : public Pin {
   HRESULT DecideAllocator();
   IMemInputPin* input_ = nullptr;
   IMemAllocator* alloc_ = nullptr;
+  bool ownAllocator_ = false;
 };
 
 class InputPin : public Pin, public IMemInputPin {
@@ -233,6 +237,8 @@ class TransformFilter : public Filter {
   virtual HRESULT CheckOutput(const AM_MEDIA_TYPE* mt) = 0;
   virtual long OutputSize() = 0;
   virtual HRESULT Transform(IMediaSample* in, IMediaSample* out) = 0;
+  // True when the input sample can go downstream as it is.
+  virtual bool PassThrough(IMediaSample*) { return false; }
 
   HRESULT Receive(IMediaSample* sample);
 

@@ -13,6 +13,22 @@ namespace {
 
 constexpr DWORD kMJPG = MAKEFOURCC('M', 'J', 'P', 'G');
 
+// One imaging factory for the process (it is free-threaded): creating one per
+// decoder costs every opened recording a few milliseconds.
+IWICImagingFactory* SharedFactory() {
+  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+  static IWICImagingFactory* factory = nullptr;
+  InitOnceExecuteOnce(
+      &once,
+      [](PINIT_ONCE, PVOID, PVOID*) -> BOOL {
+        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                         reinterpret_cast<void**>(&factory));
+        return TRUE;
+      },
+      nullptr, nullptr);
+  return factory;
+}
+
 const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE* mt) {
   if (!mt || mt->majortype != MEDIATYPE_Video || mt->formattype != FORMAT_VideoInfo ||
       mt->cbFormat < sizeof(VIDEOINFOHEADER) || !mt->pbFormat)
@@ -58,9 +74,6 @@ bool SameSizeRgb32(const AM_MEDIA_TYPE* mt, LONG w, LONG h) {
 class Decoder : public ds::TransformFilter, public IDecoderParams {
  public:
   Decoder() : TransformFilter(CLSID_StandInDecoder) {}
-  ~Decoder() override {
-    if (factory_) factory_->Release();
-  }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return Filter::QueryInterface(riid, ppv); }
   STDMETHODIMP_(ULONG) AddRef() override { return Filter::AddRef(); }
@@ -128,24 +141,31 @@ class Decoder : public ds::TransformFilter, public IDecoderParams {
     out->GetPointer(&dst);
     long len = in->GetActualDataLength();
     if (!src || !dst || len <= 0 || out->GetSize() < long(w * h * 4)) return S_FALSE;
-    if (!factory_ && FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                             IID_IWICImagingFactory, reinterpret_cast<void**>(&factory_))))
-      return E_FAIL;
-    pixels_.resize(size_t(w) * h * 4);
-    HRESULT hr = Decode(src, DWORD(len), w, h);
+    if (!factory_ && !(factory_ = SharedFactory())) return E_FAIL;
+    int bpp = 0;
+    HRESULT hr = Decode(src, DWORD(len), w, h, bpp);
     if (FAILED(hr)) return S_FALSE;  // a damaged picture is skipped
     // The output is bottom-up: an unflipped picture is written last row first.
     const bool flip = flip_, mirror = mirror_;
-    const size_t stride = size_t(w) * 4;
+    const size_t inStride = size_t(w) * size_t(bpp), outStride = size_t(w) * 4;
     for (UINT y = 0; y < h; ++y) {
-      const BYTE* row = &pixels_[size_t(y) * stride];
-      BYTE* to = dst + size_t(flip ? y : h - 1 - y) * stride;
-      if (!mirror) {
-        memcpy(to, row, stride);
-      } else {
+      const BYTE* row = &pixels_[size_t(y) * inStride];
+      BYTE* to = dst + size_t(flip ? y : h - 1 - y) * outStride;
+      if (bpp == 4 && !mirror) {
+        memcpy(to, row, outStride);
+      } else if (bpp == 4) {
         const DWORD* s = reinterpret_cast<const DWORD*>(row);
         DWORD* d = reinterpret_cast<DWORD*>(to);
         for (UINT x = 0; x < w; ++x) d[x] = s[w - 1 - x];
+      } else {
+        for (UINT x = 0; x < w; ++x) {
+          const BYTE* p = row + size_t(mirror ? w - 1 - x : x) * 3;
+          BYTE* d = to + size_t(x) * 4;
+          d[0] = p[0];
+          d[1] = p[1];
+          d[2] = p[2];
+          d[3] = 0;
+        }
       }
     }
     out->SetActualDataLength(long(w * h * 4));
@@ -153,7 +173,9 @@ class Decoder : public ds::TransformFilter, public IDecoderParams {
   }
 
  private:
-  HRESULT Decode(const BYTE* data, DWORD len, UINT w, UINT h) {
+  // Decodes into pixels_ (rows top-down), as 24-bit BGR when the codec gives
+  // that (expanded while copying out), else converted to 32-bit BGR.
+  HRESULT Decode(const BYTE* data, DWORD len, UINT w, UINT h, int& bpp) {
     IWICStream* stream = nullptr;
     IWICBitmapDecoder* dec = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
@@ -165,8 +187,18 @@ class Decoder : public ds::TransformFilter, public IDecoderParams {
     UINT fw = 0, fh = 0;
     if (SUCCEEDED(hr)) hr = frame->GetSize(&fw, &fh);
     if (SUCCEEDED(hr) && (fw != w || fh != h)) hr = E_FAIL;
-    if (SUCCEEDED(hr)) hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame, &bgr);
-    if (SUCCEEDED(hr)) hr = bgr->CopyPixels(nullptr, w * 4, UINT(pixels_.size()), pixels_.data());
+    WICPixelFormatGUID fmt{};
+    if (SUCCEEDED(hr)) hr = frame->GetPixelFormat(&fmt);
+    if (SUCCEEDED(hr) && fmt == GUID_WICPixelFormat24bppBGR) {
+      bpp = 3;
+      pixels_.resize(size_t(w) * h * 3);
+      hr = frame->CopyPixels(nullptr, w * 3, UINT(pixels_.size()), pixels_.data());
+    } else if (SUCCEEDED(hr)) {
+      bpp = 4;
+      pixels_.resize(size_t(w) * h * 4);
+      hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame, &bgr);
+      if (SUCCEEDED(hr)) hr = bgr->CopyPixels(nullptr, w * 4, UINT(pixels_.size()), pixels_.data());
+    }
     if (bgr) bgr->Release();
     if (frame) frame->Release();
     if (dec) dec->Release();
@@ -206,6 +238,12 @@ class Copier : public ds::TransformFilter {
   long OutputSize() override {
     const VIDEOINFOHEADER* in = VideoInfo(&input->Type());
     return in ? in->bmiHeader.biWidth * std::abs(in->bmiHeader.biHeight) * 4 : 0;
+  }
+  // Bottom-up RGB32 is what the output carries: handed on without a copy.
+  bool PassThrough(IMediaSample* in) override {
+    const VIDEOINFOHEADER* vih = VideoInfo(&input->Type());
+    return vih && vih->bmiHeader.biBitCount == 32 && vih->bmiHeader.biHeight > 0 &&
+           in->GetActualDataLength() >= vih->bmiHeader.biWidth * vih->bmiHeader.biHeight * 4;
   }
   HRESULT Transform(IMediaSample* in, IMediaSample* out) override {
     const VIDEOINFOHEADER* vih = VideoInfo(&input->Type());
