@@ -531,6 +531,72 @@ TEST_F(MediaTest, RepeatedOpenAndCloseLeaksNothing) {
   EXPECT_EQ(canUnload(), S_OK);
 }
 
+TEST_F(MediaTest, BrightnessFilterPassesThePictureThrough) {
+  // source -> decoder -> brightness -> mixing renderer, built by hand.
+  const CLSID vmr = {0xB87BEB7B, 0x8D29, 0x423F, {0xAE, 0x4D, 0x65, 0x82, 0xC1, 0x01, 0x75, 0xAC}};
+  IGraphBuilder* g = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(&g)), S_OK);
+  auto add = [&](const CLSID& c) {
+    IBaseFilter* f = nullptr;
+    EXPECT_EQ(CoCreateInstance(c, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&f)), S_OK);
+    if (f) g->AddFilter(f, nullptr);
+    return f;
+  };
+  IBaseFilter* src = add(playback::kClsidSource);
+  IBaseFilter* dec = add(playback::kClsidVideoDecoder);
+  IBaseFilter* bri = add(playback::kClsidBrightness);
+  IBaseFilter* ren = add(vmr);
+  ASSERT_TRUE(src && dec && bri && ren);
+  IFileSourceFilter* fs = nullptr;
+  ASSERT_EQ(src->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&fs)), S_OK);
+  ASSERT_EQ(fs->Load(OneChannel().c_str(), nullptr), S_OK);
+  fs->Release();
+  IVMRFilterConfig* cfg = nullptr;
+  ren->QueryInterface(IID_IVMRFilterConfig, reinterpret_cast<void**>(&cfg));
+  cfg->SetRenderingMode(VMRMode_Windowless);
+  cfg->Release();
+  IVMRWindowlessControl* wc = nullptr;
+  ren->QueryInterface(IID_IVMRWindowlessControl, reinterpret_cast<void**>(&wc));
+  RECT rc{0, 0, 320, 240};
+  wc->SetVideoClippingWindow(host1_);
+  wc->SetVideoPosition(nullptr, &rc);
+  wc->Release();
+  auto pin = [](IBaseFilter* f, const wchar_t* name) {
+    IPin* p = nullptr;
+    f->FindPin(name, &p);
+    return p;
+  };
+  IPin *v = pin(src, L"Video 1"), *di = pin(dec, L"In"), *dout = pin(dec, L"Out"), *bi = pin(bri, L"In"),
+       *bout = pin(bri, L"Out");
+  IEnumPins* e = nullptr;
+  ren->EnumPins(&e);
+  IPin* ri = nullptr;
+  e->Next(1, &ri, nullptr);
+  e->Release();
+  EXPECT_EQ(g->ConnectDirect(v, di, nullptr), S_OK);
+  EXPECT_EQ(g->ConnectDirect(dout, bi, nullptr), S_OK);
+  EXPECT_EQ(g->ConnectDirect(bout, ri, nullptr), S_OK);
+  IMediaControl* mc = nullptr;
+  g->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&mc));
+  mc->Pause();
+  OAFilterState st;
+  mc->GetState(2000, &st);
+  Pump(200);
+  krv::FrameCode code;
+  EXPECT_TRUE(mediatest::ReadWindowCode(host1_, code));
+  EXPECT_EQ(code.frame, 0u);
+  EXPECT_EQ(code.channel, 1);
+  mc->Stop();
+  mc->Release();
+  for (IPin* p : {v, di, dout, bi, bout, ri}) p->Release();
+  for (IBaseFilter* f : {ren, bri, dec, src}) {
+    g->RemoveFilter(f);
+    f->Release();
+  }
+  g->Release();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
