@@ -182,7 +182,9 @@ class Decoder : public ds::TransformFilter, public IDecoderParams {
     IWICBitmapSource* bgr = nullptr;
     HRESULT hr = factory_->CreateStream(&stream);
     if (SUCCEEDED(hr)) hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), len);
-    if (SUCCEEDED(hr)) hr = factory_->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &dec);
+    // The container is known: no detection over every registered codec.
+    if (SUCCEEDED(hr)) hr = factory_->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, &dec);
+    if (SUCCEEDED(hr)) hr = dec->Initialize(stream, WICDecodeMetadataCacheOnDemand);
     if (SUCCEEDED(hr)) hr = dec->GetFrame(0, &frame);
     UINT fw = 0, fh = 0;
     if (SUCCEEDED(hr)) hr = frame->GetSize(&fw, &fh);
