@@ -602,6 +602,43 @@ TEST_F(MediaTest, BrightnessFilterPassesThePictureThrough) {
   g->Release();
 }
 
+// Without a sound renderer (its class taken out of the registry for the
+// case, and put back) the picture plays on its own.
+TEST_F(MediaTest, WithoutASoundRendererThePicturePlaysAlone) {
+  const wchar_t* key = L"CLSID\\{79376820-07D0-11CF-A24D-0020AFD79767}\\InprocServer32";
+  wchar_t server[MAX_PATH] = {}, model[64] = {};
+  DWORD n1 = sizeof server, n2 = sizeof model;
+  ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+                         server, &n1), ERROR_SUCCESS);
+  RegGetValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", RRF_RT_REG_SZ, nullptr, model, &n2);
+  {
+  struct Restore {
+    const wchar_t *key, *server, *model;
+    ~Restore() {
+      HKEY k;
+      if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
+      RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server), DWORD((wcslen(server) + 1) * 2));
+      if (*model) RegSetValueExW(k, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), DWORD((wcslen(model) + 1) * 2));
+      RegCloseKey(k);
+    }
+  } restore{key, server, model};
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, key), ERROR_SUCCESS);
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
+
+  ASSERT_TRUE(player_->Open(OneWithSound().c_str(), 0, -1));
+  EXPECT_EQ(player_->Graph()->AudioRenderer(), nullptr);
+  EXPECT_EQ(player_->GetVideoStreamCount(), 1);
+  EXPECT_EQ(player_->GetDurationMs(), 4000);
+  player_->SeekMs(2000);
+  RunFor(300);
+  EXPECT_GT(WaitFrame(0, 66, 20), 60);
+  player_->Close();
+  }
+  // The class is registered again for what follows.
+  ASSERT_TRUE(player_->Open(OneWithSound().c_str(), 0, -1));
+  EXPECT_NE(player_->Graph()->AudioRenderer(), nullptr);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
