@@ -612,27 +612,27 @@ TEST_F(MediaTest, WithoutASoundRendererThePicturePlaysAlone) {
                          server, &n1), ERROR_SUCCESS);
   RegGetValueW(HKEY_CLASSES_ROOT, key, L"ThreadingModel", RRF_RT_REG_SZ, nullptr, model, &n2);
   {
-  struct Restore {
-    const wchar_t *key, *server, *model;
-    ~Restore() {
-      HKEY k;
-      if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
-      RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server), DWORD((wcslen(server) + 1) * 2));
-      if (*model) RegSetValueExW(k, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), DWORD((wcslen(model) + 1) * 2));
-      RegCloseKey(k);
-    }
-  } restore{key, server, model};
-  ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, key), ERROR_SUCCESS);
-  RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
+    struct Restore {
+      const wchar_t *key, *server, *model;
+      ~Restore() {
+        HKEY k;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
+        RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(server), DWORD((wcslen(server) + 1) * 2));
+        if (*model) RegSetValueExW(k, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), DWORD((wcslen(model) + 1) * 2));
+        RegCloseKey(k);
+      }
+    } restore{key, server, model};
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, key), ERROR_SUCCESS);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, key);
 
-  ASSERT_TRUE(player_->Open(OneWithSound().c_str(), 0, -1));
-  EXPECT_EQ(player_->Graph()->AudioRenderer(), nullptr);
-  EXPECT_EQ(player_->GetVideoStreamCount(), 1);
-  EXPECT_EQ(player_->GetDurationMs(), 4000);
-  player_->SeekMs(2000);
-  RunFor(300);
-  EXPECT_GT(WaitFrame(0, 66, 20), 60);
-  player_->Close();
+    ASSERT_TRUE(player_->Open(OneWithSound().c_str(), 0, -1));
+    EXPECT_EQ(player_->Graph()->AudioRenderer(), nullptr);
+    EXPECT_EQ(player_->GetVideoStreamCount(), 1);
+    EXPECT_EQ(player_->GetDurationMs(), 4000);
+    player_->SeekMs(2000);
+    RunFor(300);
+    EXPECT_GT(WaitFrame(0, 66, 20), 60);
+    player_->Close();
   }
   // The class is registered again for what follows.
   ASSERT_TRUE(player_->Open(OneWithSound().c_str(), 0, -1));
