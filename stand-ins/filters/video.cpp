@@ -158,13 +158,11 @@ class Decoder : public ds::TransformFilter, public IDecoderParams {
         DWORD* d = reinterpret_cast<DWORD*>(to);
         for (UINT x = 0; x < w; ++x) d[x] = s[w - 1 - x];
       } else {
-        for (UINT x = 0; x < w; ++x) {
-          const BYTE* p = row + size_t(mirror ? w - 1 - x : x) * 3;
-          BYTE* d = to + size_t(x) * 4;
-          d[0] = p[0];
-          d[1] = p[1];
-          d[2] = p[2];
-          d[3] = 0;
+        DWORD* d = reinterpret_cast<DWORD*>(to);
+        if (!mirror) {
+          for (UINT x = 0; x < w; ++x, row += 3) d[x] = DWORD(row[0]) | DWORD(row[1]) << 8 | DWORD(row[2]) << 16;
+        } else {
+          for (UINT x = w; x-- > 0; row += 3) d[x] = DWORD(row[0]) | DWORD(row[1]) << 8 | DWORD(row[2]) << 16;
         }
       }
     }
