@@ -60,6 +60,12 @@ CDC::~CDC() {
     if (m_delete && m_hDC) ::DeleteDC(m_hDC);
 }
 
+void CDC::DeleteDC() {
+    if (m_delete && m_hDC) ::DeleteDC(m_hDC);
+    m_hDC = nullptr;
+    m_delete = false;
+}
+
 bool CDC::CreateCompatibleDC(HDC dc) {
     if (m_delete && m_hDC) ::DeleteDC(m_hDC);
     m_hDC = ::CreateCompatibleDC(dc);

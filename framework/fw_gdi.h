@@ -69,6 +69,8 @@ public:
 
     // Makes this a memory context compatible with dc (deleted with this object).
     bool CreateCompatibleDC(HDC dc);
+    // Deletes a memory context made by CreateCompatibleDC.
+    void DeleteDC();
 
     bool BitBlt(int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop = SRCCOPY) const {
         return ::BitBlt(m_hDC, x, y, w, h, src, sx, sy, rop) != 0;

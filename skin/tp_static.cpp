@@ -48,15 +48,29 @@ void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
 }
 
 void CTPStatic::CaptureBackground(HDC dc) {
-    if (m_backOld) ::SelectObject(m_back, m_backOld);
-    m_backOld = nullptr;
-    m_backBitmap.DeleteObject();
-    if (!m_hWnd) return;
+    if (!m_hWnd) {
+        ReleaseBackground();
+        return;
+    }
     RECT r = GetWindowRect();
     ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&r), 2);
     int w = r.right - r.left, h = r.bottom - r.top;
-    if (!m_back.CreateCompatibleDC(dc)) return;
-    m_backBitmap.CreateCompatibleBitmap(dc, w, h);
-    m_backOld = ::SelectObject(m_back, m_backBitmap);
+    // The copy is refreshed on every background paint of the parent; its
+    // context and bitmap are made anew only when the label's size changed.
+    if (!m_back.GetSafeHdc() || w != m_backSize.cx || h != m_backSize.cy) {
+        ReleaseBackground();
+        if (!m_back.CreateCompatibleDC(dc)) return;
+        m_backBitmap.CreateCompatibleBitmap(dc, w, h);
+        m_backOld = ::SelectObject(m_back, m_backBitmap);
+        m_backSize = SIZE{w, h};
+    }
     ::BitBlt(m_back, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
+}
+
+void CTPStatic::ReleaseBackground() {
+    if (m_backOld) ::SelectObject(m_back, m_backOld);
+    m_backOld = nullptr;
+    m_backBitmap.DeleteObject();
+    m_back.DeleteDC();
+    m_backSize = SIZE{0, 0};
 }

@@ -27,11 +27,13 @@ protected:
     void DeclareMessageMap(MessageMap& map) override;
     bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void Draw(const DRAWITEMSTRUCT& di);
+    void ReleaseBackground();
 
 private:
     CDC m_back;
     CBitmap m_backBitmap;
     HGDIOBJ m_backOld = nullptr;
+    SIZE m_backSize{0, 0};
     COLORREF m_textColor = RGB(0, 0, 0);
     CString m_face = L"Arial";
     int m_size = 10;
