@@ -80,13 +80,8 @@ void CDC::FillSolidRect(const RECT& r, COLORREF c) const {
 }
 
 void CDC::DrawBitmap(HBITMAP bmp, int x, int y) const {
-    if (!bmp) return;
     BITMAP bm{};
-    if (!::GetObjectW(bmp, sizeof bm, &bm)) return;
-    CDC mem;
-    if (!mem.CreateCompatibleDC(m_hDC)) return;
-    CSelect sel(mem, bmp);
-    ::BitBlt(m_hDC, x, y, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+    if (bmp && ::GetObjectW(bmp, sizeof bm, &bm)) StretchBitmap(bmp, x, y, bm.bmWidth, bm.bmHeight);
 }
 
 void CDC::StretchBitmap(HBITMAP bmp, int x, int y, int w, int h) const {

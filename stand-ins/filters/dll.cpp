@@ -23,26 +23,9 @@ namespace {
 HMODULE g_module = nullptr;
 std::atomic<long> g_locks{0};
 
-class Factory : public IClassFactory {
+class Factory : public ds::SingleInterface<IClassFactory, IID_IClassFactory> {
  public:
-  explicit Factory(ds::CreateFn create) : create_(create) { ++ds::g_objects; }
-  virtual ~Factory() { --ds::g_objects; }
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    long r = --refs_;
-    if (!r) delete this;
-    return ULONG(r);
-  }
+  explicit Factory(ds::CreateFn create) : create_(create) {}
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
@@ -60,7 +43,6 @@ class Factory : public IClassFactory {
   }
 
  private:
-  std::atomic<long> refs_{1};
   ds::CreateFn create_;
 };
 

@@ -56,26 +56,10 @@ GUID FourCCGuid(DWORD fourcc) {
 namespace {
 
 // IEnumPins over the filter's pins at the time of creation.
-class PinEnum : public IEnumPins {
+class PinEnum : public SingleInterface<IEnumPins, IID_IEnumPins> {
  public:
-  PinEnum(Filter* f, ULONG pos) : f_(f), pos_(pos) { f_->AddRef(); ++g_objects; }
-  virtual ~PinEnum() { f_->Release(); --g_objects; }
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumPins) {
-      *ppv = static_cast<IEnumPins*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    long r = --refs_;
-    if (!r) delete this;
-    return ULONG(r);
-  }
+  PinEnum(Filter* f, ULONG pos) : f_(f), pos_(pos) { f_->AddRef(); }
+  ~PinEnum() override { f_->Release(); }
   STDMETHODIMP Next(ULONG n, IPin** out, ULONG* got) override {
     if (!out) return E_POINTER;
     ULONG k = 0;
@@ -102,32 +86,15 @@ class PinEnum : public IEnumPins {
   }
 
  private:
-  std::atomic<long> refs_{1};
   Filter* f_;
   ULONG pos_;
 };
 
 // IEnumMediaTypes over what a pin offers.
-class TypeEnum : public IEnumMediaTypes {
+class TypeEnum : public SingleInterface<IEnumMediaTypes, IID_IEnumMediaTypes> {
  public:
-  TypeEnum(Pin* p, ULONG pos) : p_(p), pos_(pos) { p_->AddRef(); ++g_objects; }
-  virtual ~TypeEnum() { p_->Release(); --g_objects; }
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
-      *ppv = static_cast<IEnumMediaTypes*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    long r = --refs_;
-    if (!r) delete this;
-    return ULONG(r);
-  }
+  TypeEnum(Pin* p, ULONG pos) : p_(p), pos_(pos) { p_->AddRef(); }
+  ~TypeEnum() override { p_->Release(); }
   STDMETHODIMP Next(ULONG n, AM_MEDIA_TYPE** out, ULONG* got) override {
     if (!out) return E_POINTER;
     ULONG k = 0;
@@ -161,7 +128,6 @@ class TypeEnum : public IEnumMediaTypes {
   }
 
  private:
-  std::atomic<long> refs_{1};
   Pin* p_;
   ULONG pos_;
 };

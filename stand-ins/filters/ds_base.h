@@ -33,6 +33,36 @@ class Lock {
 
 extern std::atomic<long> g_objects;  // live objects, for DllCanUnloadNow
 
+// IUnknown of a small object that offers one interface (enumerators, the class
+// factory): reference counted, deleted at the last Release, counted in g_objects.
+template <class Interface, const IID& kIid>
+class SingleInterface : public Interface {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == kIid) {
+      *ppv = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    long r = --refs_;
+    if (!r) delete this;
+    return ULONG(r);
+  }
+
+ protected:
+  SingleInterface() { ++g_objects; }
+  virtual ~SingleInterface() { --g_objects; }
+
+ private:
+  std::atomic<long> refs_{1};
+};
+
 class Filter;
 
 class Pin : public IPin {
