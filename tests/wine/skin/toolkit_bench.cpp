@@ -2,7 +2,8 @@
 //   skin_surface_paint_ms     composing and painting a 1090 x 720 skinned surface
 //                             (the main window's 23 background pieces, three digit
 //                             cells) with 14 labels capturing and drawing over it;
-//                             median of the runs
+//                             median of the runs, each from an idle display
+//   skin_surface_paint_back_to_back_ms  the same paints one after another
 //   list_scroll_step_ms       one scrollbar step (arrow or track click) of a
 //                             2,000-row skinned list, until painted; median and worst
 //   list_scroll_blank_frames  screen states during the scrolling where a row band
@@ -91,7 +92,7 @@ protected:
     }
 };
 
-double BenchSurface(int runs, double& least) {
+double BenchSurface(int runs, double& least, double& backToBack) {
     Surface s;
     s.Load();
     s.CreateHost(0, 0, 1090, 720, L"toolkit bench surface");
@@ -117,13 +118,23 @@ double BenchSurface(int runs, double& least) {
         s.labels[i].SetWindowText(p.text);
     }
     Pump(100);
-    std::vector<double> t;
-    for (int i = 0; i < runs; ++i) {
+    // One paint as a window gets it: the display has taken the previous frame
+    // (50 ms between paints). Back to back, each paint also waits for the X
+    // server to take the previous 3 MB frame; that figure is printed apart.
+    auto paint = [&s] {
         double t0 = NowMs();
         ::RedrawWindow(s, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         ::GdiFlush();
-        t.push_back(NowMs() - t0);
+        return NowMs() - t0;
+    };
+    std::vector<double> t, burst;
+    for (int i = 0; i < runs; ++i) {
+        Pump(50);
+        t.push_back(paint());
     }
+    Pump(50);
+    for (int i = 0; i < runs; ++i) burst.push_back(paint());
+    backToBack = Median(burst);
     if (::GetEnvironmentVariableW(L"TOOLKIT_BENCH_DETAIL", nullptr, 0)) {
         std::vector<double> a, b;
         for (int i = 0; i < runs; ++i) {
@@ -247,10 +258,11 @@ int wmain(int argc, wchar_t** argv) {
     // Less noise from the machine's other work while timing.
     ::SetPriorityClass(::GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    double least = 0;
-    const double surface = BenchSurface(runs, least);
+    double least = 0, backToBack = 0;
+    const double surface = BenchSurface(runs, least, backToBack);
     // The least time shows what the machine's other load added to the median.
     std::printf("skin_surface_paint_ms %.2f ms (median of %d, least %.2f; limit 10)\n", surface, runs, least);
+    std::printf("skin_surface_paint_back_to_back_ms %.2f ms (median of %d paints in a row)\n", backToBack, runs);
     double median = 0, worst = 0;
     int blank = 0, steps = 0;
     BenchList(median, worst, blank, steps);
