@@ -323,9 +323,9 @@ TEST_F(MediaTest, RunAtTheEndStartsAgainFromTheBeginning) {
   ASSERT_EQ(player_->GetDurationMs(), 1000);
   player_->Run();
   ASSERT_EQ(WaitPosition(1000), 1000);  // played to the end
-  krv::FrameCode c;
-  ASSERT_TRUE(Code(0, c));
-  EXPECT_EQ(c.frame, 29u);
+  // The renderer may present the last frames a little after the position
+  // reports the end; wait for the last one before running again.
+  EXPECT_EQ(WaitFrame(0, 29, 0), 29);
   player_->Pause();
   Pump(50);
   player_->Run();
