@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <memory>
 
 namespace krv {
 
@@ -183,8 +185,237 @@ std::vector<uint8_t> buildHeader(const StreamInfo& in, const AviStats& st, uint3
 
 }  // namespace
 
+namespace {
+
+// What a chunk gives the AVI: the number of payload bytes kept (0: none) and
+// its chunk id. Sensor chunks feed `sensors` instead.
+uint32_t keepChunk(const StreamInfo& in, const ChunkHeader& ch, const uint8_t* payload, SensorData* sensors,
+                   AviStats& st, char (&id)[5]) {
+  uint32_t bytes = ch.size;
+  if (ch.tag == kTagVideo0 || ch.tag == kTagVideo1) {
+    int n = ch.tag == kTagVideo0 ? 0 : 1;
+    if (bytes == 0) return 0;
+    std::memcpy(id, n == 0 ? "00dc" : "01dc", 5);
+    ++st.frames[n];
+    return bytes;
+  }
+  if (ch.tag == kTagAudio) {
+    if (!in.audioChannels) return 0;
+    uint32_t align = uint32_t(in.audioChannels) * 2;
+    bytes = bytes / align * align;
+    if (bytes == 0) return 0;
+    char audioId[5] = {'0', char('0' + in.channels), 'w', 'b', 0};
+    std::memcpy(id, audioId, 5);
+    st.audioBytes += bytes;
+    return bytes;
+  }
+  if (ch.tag == kTagGps) {
+    if (sensors && sensors->gps.size() < kGpsKeep) {
+      std::string s(reinterpret_cast<const char*>(payload), bytes);
+      s = s.substr(0, s.find('\0'));
+      while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();
+      sensors->gps.emplace_back(ch.seq, s);
+    }
+  } else if (ch.tag == kTagGSensor) {
+    if (sensors) {
+      size_t n = bytes / 12 * 3;
+      n = std::min(n, kGSensorKeep - std::min(kGSensorKeep, sensors->gsensor.size()));
+      size_t at = sensors->gsensor.size();
+      sensors->gsensor.resize(at + n);
+      if (n) std::memcpy(&sensors->gsensor[at], payload, n * 4);
+    }
+  }
+  return 0;
+}
+
+void addIndexEntry(std::vector<uint8_t>& index, const char* id, uint64_t offset, uint32_t size) {
+  uint8_t rec[16];
+  std::memcpy(rec, id, 4);
+  wr32(rec + 4, 0x10);  // key frame
+  wr32(rec + 8, uint32_t(offset));
+  wr32(rec + 12, size);
+  index.insert(index.end(), rec, rec + 16);
+}
+
+bool writeIndex(ByteSink& sink, const std::vector<uint8_t>& index) {
+  uint8_t hdr[8] = {'i', 'd', 'x', '1'};
+  wr32(hdr + 4, uint32_t(index.size()));
+  return sink.write(hdr, 8) && (index.empty() || sink.write(index.data(), index.size()));
+}
+
+// The in-place conversion: the stream in blocks, read in order, rewritten
+// where they lie and handed to the sink in order once final. A block is
+// reused once the sink is done with it; a chunk larger than a block only
+// keeps more blocks alive for a while.
+class InPlaceConverter {
+ public:
+  InPlaceConverter(ByteSource& src, uint64_t size, ByteSink& sink, SensorData* sensors, const StopFn& stopped)
+      : src_(src), size_(size), sink_(sink), sensors_(sensors), stopped_(stopped) {}
+
+  MakeResult run(AviStats* statsOut) {
+    uint8_t raw[kStreamHeaderBytes];
+    if (size_ < kStreamHeaderBytes || !load(kStreamHeaderBytes)) return MakeResult::BadStream;
+    copyOut(0, raw, sizeof raw);
+    if (!parseStreamHeader(raw, in_)) return MakeResult::BadStream;
+    std::vector<uint8_t> header = buildHeader(in_, AviStats(), 0, 0, 0);  // rewritten at the end
+    if (!sink_.write(header.data(), header.size())) return MakeResult::WriteFailed;
+    const uint64_t headerBytes = header.size();
+
+    // `at`: where the AVI data written so far ends (everything before it is
+    // final); `next`: the next chunk's store header (at most 2 bytes on).
+    uint64_t at = kBegin, next = kBegin;
+    std::vector<uint8_t> index, payload;
+    uint32_t maxChunk = 0;
+    while (next + kChunkHeaderBytes <= size_) {
+      if (stopped_ && stopped_()) return MakeResult::Stopped;
+      uint8_t h[kChunkHeaderBytes];
+      if (!load(next + kChunkHeaderBytes)) return MakeResult::BadStream;
+      copyOut(next, h, sizeof h);
+      ChunkHeader ch;
+      ch.tag = rd32(h), ch.size = rd32(h + 4), ch.seq = rd32(h + 8), ch.timeMs = rd32(h + 12);
+      if (ch.size > kMaxChunkBytes) break;
+      const uint64_t end = next + kChunkHeaderBytes + ((ch.size + 3u) & ~3u);
+      if (end > size_) break;  // cut short: the stream ends before it
+      const bool sensor = ch.tag == kTagGps || ch.tag == kTagGSensor;
+      const bool known = sensor || ch.tag == kTagVideo0 || ch.tag == kTagAudio ||
+                         (ch.tag == kTagVideo1 && in_.channels == 2);
+      if (sensor && sensors_) {
+        if (!load(end)) return MakeResult::BadStream;
+        payload.resize(ch.size);
+        copyOut(next + kChunkHeaderBytes, payload.data(), ch.size);
+      }
+      char id[5] = {};
+      uint32_t bytes = known ? keepChunk(in_, ch, payload.data(), sensors_, st_, id) : 0;
+      uint8_t junk[8] = {'J', 'U', 'N', 'K'};
+      if (bytes == 0) {  // the whole chunk becomes JUNK
+        wr32(junk + 4, uint32_t(end - at - 8));
+        copyIn(at, junk, 8);
+        at = next = end;
+      } else {
+        uint64_t outBytes = headerBytes + (next + kChunkHeaderBytes + bytes + (bytes & 1) - kBegin) + 8 +
+                            index.size() + 16;
+        if (outBytes > kMaxAviBytes) return MakeResult::TooLarge;
+        uint8_t avi[8];
+        std::memcpy(avi, id, 4);
+        wr32(avi + 4, bytes);
+        wr32(junk + 4, uint32_t(next - at));
+        copyIn(at, junk, 8);
+        copyIn(next + 8, avi, 8);
+        addIndexEntry(index, id, next + 8 - kBegin + 4, bytes);
+        maxChunk = std::max(maxChunk, bytes);
+        at = next + kChunkHeaderBytes + bytes + (bytes & 1);
+        next = end;
+      }
+      if (!handUpTo(at)) return failed_ ? MakeResult::BadStream : MakeResult::WriteFailed;
+    }
+    if (stopped_ && stopped_()) return MakeResult::Stopped;
+    if (st_.frames[0] == 0) return MakeResult::NoVideo;
+    if (!handRest(at)) return failed_ ? MakeResult::BadStream : MakeResult::WriteFailed;
+
+    const uint64_t movi = at - kBegin;
+    const uint64_t fileEnd = headerBytes + movi + 8 + index.size();
+    if (fileEnd > kMaxAviBytes) return MakeResult::TooLarge;
+    if (!writeIndex(sink_, index)) return MakeResult::WriteFailed;
+    std::vector<uint8_t> final = buildHeader(in_, st_, maxChunk, uint32_t(movi + 4), uint32_t(fileEnd - 8));
+    if (final.size() != header.size() || !sink_.patch(0, final.data(), final.size())) return MakeResult::WriteFailed;
+    st_.fileBytes = fileEnd;
+    if (statsOut) *statsOut = st_;
+    return MakeResult::Ok;
+  }
+
+ private:
+  static constexpr size_t kBlock = 4u << 20;
+  static constexpr uint64_t kBegin = kStreamHeaderBytes;  // the movi data starts after the stream header
+  struct Block {
+    std::unique_ptr<uint8_t[]> data;
+    size_t len = 0;
+  };
+
+  // Reads blocks until the bytes before `end` are loaded.
+  bool load(uint64_t end) {
+    while (loadedEnd_ < end) {
+      Block b;
+      if (!spare_.empty()) {
+        b.data = std::move(spare_.back());
+        spare_.pop_back();
+      } else {
+        b.data.reset(new (std::nothrow) uint8_t[size_t(std::min<uint64_t>(kBlock, size_))]);  // small streams, small blocks
+        if (!b.data) return fail();
+      }
+      size_t want = size_t(std::min<uint64_t>(kBlock, size_ - loadedEnd_));
+      if (want == 0) return fail();  // past the stream's end
+      b.len = src_.read(b.data.get(), want);
+      if (b.len != want) return fail();
+      live_.push_back(std::move(b));
+      loadedEnd_ += want;
+    }
+    return true;
+  }
+  bool fail() {
+    failed_ = true;
+    return false;
+  }
+  uint8_t* byteAt(uint64_t off) {
+    size_t k = size_t(off / kBlock) - firstLive_;
+    return live_[k].data.get() + size_t(off % kBlock);
+  }
+  void copyOut(uint64_t off, uint8_t* dst, size_t n) {
+    while (n) {
+      size_t step = std::min<size_t>(n, kBlock - size_t(off % kBlock));
+      std::memcpy(dst, byteAt(off), step);
+      off += step, dst += step, n -= step;
+    }
+  }
+  void copyIn(uint64_t off, const uint8_t* src, size_t n) {
+    while (n) {
+      size_t step = std::min<size_t>(n, kBlock - size_t(off % kBlock));
+      std::memcpy(byteAt(off), src, step);
+      off += step, src += step, n -= step;
+    }
+  }
+  // Hands the sink every block that lies wholly before `at`.
+  bool handUpTo(uint64_t at) {
+    while ((handed_ + 1) * uint64_t(kBlock) <= at) {
+      if (!hand((handed_ + 1) * uint64_t(kBlock))) return false;
+    }
+    return true;
+  }
+  bool handRest(uint64_t at) { return handUpTo(at) && (at <= handed_ * uint64_t(kBlock) || hand(at)); }
+  // Hands block handed_ up to `end` (its end, or the end of the data).
+  bool hand(uint64_t end) {
+    if (!load(end)) return false;
+    uint64_t start = std::max<uint64_t>(kBegin, handed_ * uint64_t(kBlock));
+    if (!sink_.writeShared(byteAt(start), size_t(end - start))) return false;
+    ++handed_;
+    // All but the last kSharedHeld pieces are written: their blocks are free.
+    while (firstLive_ + ByteSink::kSharedHeld < handed_) {
+      spare_.push_back(std::move(live_.front().data));
+      live_.pop_front();
+      ++firstLive_;
+    }
+    return true;
+  }
+
+  ByteSource& src_;
+  const uint64_t size_;
+  ByteSink& sink_;
+  SensorData* sensors_;
+  const StopFn& stopped_;
+  StreamInfo in_;
+  AviStats st_;
+  std::deque<Block> live_;  // blocks firstLive_, firstLive_ + 1, ... as read
+  std::vector<std::unique_ptr<uint8_t[]>> spare_;
+  size_t firstLive_ = 0, handed_ = 0;
+  uint64_t loadedEnd_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace
+
 MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, const StopFn& stopped,
                          AviStats* statsOut) {
+  uint64_t total = 0;
+  if (sink && src.totalSize(total)) return InPlaceConverter(src, total, *sink, sensors, stopped).run(statsOut);
   StreamReader reader(src);
   if (!reader.open()) return MakeResult::BadStream;
   const StreamInfo& in = reader.info();
@@ -199,54 +430,15 @@ MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, c
   std::vector<uint8_t> scratch;
   const uint8_t* payload = nullptr;  // in place in the source where it allows
   ChunkHeader ch;
-  char audioId[5] = {'0', char('0' + in.channels), 'w', 'b', 0};
   while (reader.next(ch, payload, scratch)) {
     if (stopped && stopped()) return MakeResult::Stopped;
-    const char* id = nullptr;
-    size_t bytes = ch.size;
-    if (ch.tag == kTagVideo0 || ch.tag == kTagVideo1) {
-      int n = ch.tag == kTagVideo0 ? 0 : 1;
-      if (bytes == 0) continue;
-      id = n == 0 ? "00dc" : "01dc";
-      ++st.frames[n];
-    } else if (ch.tag == kTagAudio) {
-      if (!in.audioChannels) continue;
-      size_t align = size_t(in.audioChannels) * 2;
-      bytes = bytes / align * align;
-      if (bytes == 0) continue;
-      id = audioId;
-      st.audioBytes += bytes;
-    } else if (ch.tag == kTagGps) {
-      if (sensors && sensors->gps.size() < kGpsKeep) {
-        std::string s(reinterpret_cast<const char*>(payload), bytes);
-        s = s.substr(0, s.find('\0'));
-        while (!s.empty() && (s.back() == '\r' || s.back() == '\n')) s.pop_back();
-        sensors->gps.emplace_back(ch.seq, s);
-      }
-      continue;
-    } else if (ch.tag == kTagGSensor) {
-      if (sensors) {
-        size_t n = bytes / 12 * 3;
-        n = std::min(n, kGSensorKeep - std::min(kGSensorKeep, sensors->gsensor.size()));
-        size_t at = sensors->gsensor.size();
-        sensors->gsensor.resize(at + n);
-        if (n) std::memcpy(&sensors->gsensor[at], payload, n * 4);
-      }
-      continue;
-    } else {
-      continue;
-    }
-    if (!sink) continue;
-    uint32_t size = uint32_t(bytes);
+    char id[5] = {};
+    uint32_t size = keepChunk(in, ch, payload, sensors, st, id);
+    if (size == 0 || !sink) continue;
     uint32_t padded = size + (size & 1);
     if (pos + 8 + padded + index.size() + 16 + 8 > kMaxAviBytes) return MakeResult::TooLarge;
     maxChunk = std::max(maxChunk, size);
-    uint8_t rec[16];
-    std::memcpy(rec, id, 4);
-    wr32(rec + 4, 0x10);  // key frame
-    wr32(rec + 8, uint32_t(pos - moviStart));
-    wr32(rec + 12, size);
-    index.insert(index.end(), rec, rec + 16);
+    addIndexEntry(index, id, pos - moviStart, size);
     uint8_t hdr[8];
     std::memcpy(hdr, id, 4);
     wr32(hdr + 4, size);
@@ -258,10 +450,7 @@ MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, c
   if (stopped && stopped()) return MakeResult::Stopped;
   if (st.frames[0] == 0) return MakeResult::NoVideo;
   if (sink) {
-    uint8_t hdr[8] = {'i', 'd', 'x', '1'};
-    wr32(hdr + 4, uint32_t(index.size()));
-    if (!sink->write(hdr, 8) || (!index.empty() && !sink->write(index.data(), index.size())))
-      return MakeResult::WriteFailed;
+    if (!writeIndex(*sink, index)) return MakeResult::WriteFailed;
     uint64_t end = pos + 8 + index.size();
     std::vector<uint8_t> final = buildHeader(in, st, maxChunk, uint32_t(pos - moviStart), uint32_t(end - 8));
     if (final.size() != header.size() || !sink->patch(0, final.data(), final.size())) return MakeResult::WriteFailed;

@@ -40,6 +40,12 @@ class ByteSink {
   virtual ~ByteSink() = default;
   virtual bool write(const void* data, size_t n) = 0;
   virtual bool patch(uint64_t offset, const void* data, size_t n) = 0;
+  // Writes n bytes that the caller keeps valid and unchanged while the sink
+  // may still hold them: a sink may write such pieces from another thread,
+  // but when writeShared returns, all pieces except the last kSharedHeld are
+  // written, and any other call writes all of them first.
+  static constexpr size_t kSharedHeld = 2;
+  virtual bool writeShared(const void* data, size_t n) { return write(data, n); }
   // Completes the output (flush, close); false if anything failed.
   virtual bool finish() { return true; }
 };
@@ -87,6 +93,15 @@ using StopFn = std::function<bool()>;
 
 // Reads the stream from src and writes the AVI to sink (or only collects the
 // sensor data when sink is null). `stopped` is polled between chunks.
+//
+// When the source knows its size and there is a sink, the AVI is made in
+// place: the stream is read in large blocks and each chunk's 16-byte store
+// header is rewritten where it lies, into a "JUNK" chunk followed by the
+// chunk's own 8-byte AVI header (chunks the AVI does not keep become JUNK
+// whole), so the movi list is the stream's bytes, written from the blocks
+// they were read into. The frames, the audio, the index entries and the
+// sensor data are the same as in the streamed form; only JUNK chunks differ.
+// A read that comes up short of the known size fails the conversion.
 MakeResult convertStream(ByteSource& src, ByteSink* sink, SensorData* sensors, const StopFn& stopped,
                          AviStats* stats = nullptr);
 

@@ -145,6 +145,9 @@ class ByteSource {
   // The next n bytes in place, without copying, and moves past them; nullptr
   // (and nothing consumed) when the source cannot lend them.
   virtual const uint8_t* view(size_t n) { return nullptr; }
+  // The source's total size in bytes, when it knows it (and nothing has been
+  // read yet); reads then return exactly that many bytes.
+  virtual bool totalSize(uint64_t& bytes) { return false; }
 };
 
 class FileSource : public ByteSource {
@@ -167,6 +170,10 @@ class MemorySource : public ByteSource {
   size_t read(void* dst, size_t n) override;
   bool skip(uint64_t n) override;
   const uint8_t* view(size_t n) override;
+  bool totalSize(uint64_t& bytes) override {
+    bytes = n_;
+    return pos_ == 0;
+  }
 
  private:
   const uint8_t* p_;

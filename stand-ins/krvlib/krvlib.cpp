@@ -139,19 +139,29 @@ void discardLater(const std::string& path) {
   DeleteFileA(path.c_str());
 }
 
-// A recording's data file read in large blocks with ReadFile. Chunks are lent
-// in place from the block buffer, so a frame is copied once on its way in and
-// once on its way out (as a plain file copy does), and the reading takes few
-// system calls.
+// A recording's data file read with ReadFile in large blocks: straight into
+// the caller's memory for large reads (a make reads the whole file so, and
+// writes the AVI from where it was read: one copy in, one out, as a plain
+// file copy), else through a block buffer that chunks are lent from.
 class BlockSource : public krv::ByteSource {
  public:
-  explicit BlockSource(HANDLE f) : f_(f), buf_(kBlock) {}
+  explicit BlockSource(HANDLE f) : f_(f) {}
   ~BlockSource() override { CloseHandle(f_); }
   BlockSource(const BlockSource&) = delete;
   BlockSource& operator=(const BlockSource&) = delete;
 
   size_t read(void* dst, size_t n) override {
     size_t done = 0;
+    if (pos_ == end_ && n >= kBlock / 2) {  // large reads go straight to the caller
+      started_ = true;
+      while (done < n && !eof_) {
+        DWORD got = 0;
+        DWORD step = DWORD(std::min<size_t>(n - done, 64u << 20));
+        if (!ReadFile(f_, static_cast<uint8_t*>(dst) + done, step, &got, nullptr) || got == 0) eof_ = true;
+        done += got;
+      }
+      return done;
+    }
     while (done < n) {
       if (pos_ == end_ && !fill(1)) break;
       size_t step = std::min(n - done, end_ - pos_);
@@ -161,7 +171,14 @@ class BlockSource : public krv::ByteSource {
     }
     return done;
   }
+  bool totalSize(uint64_t& bytes) override {
+    LARGE_INTEGER n;
+    if (started_ || !GetFileSizeEx(f_, &n)) return false;
+    bytes = uint64_t(n.QuadPart);
+    return true;
+  }
   bool skip(uint64_t n) override {
+    started_ = true;
     if (n <= end_ - pos_) {
       pos_ += size_t(n);
       return true;
@@ -183,8 +200,10 @@ class BlockSource : public krv::ByteSource {
   // Makes at least n bytes available from pos_ (moving the rest to the front
   // and reading on); false at the end of the file before n bytes.
   bool fill(size_t n) {
+    started_ = true;
     if (end_ - pos_ >= n) return true;
     if (eof_) return false;
+    if (buf_.empty()) buf_.resize(kBlock);
     if (n > buf_.size()) buf_.resize(n);
     std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
     end_ -= pos_;
@@ -202,7 +221,7 @@ class BlockSource : public krv::ByteSource {
   HANDLE f_;
   std::vector<uint8_t> buf_;
   size_t pos_ = 0, end_ = 0;
-  bool eof_ = false;
+  bool eof_ = false, started_ = false;
 };
 
 std::unique_ptr<krv::ByteSource> openSource(const std::string& path) {
@@ -212,32 +231,57 @@ std::unique_ptr<krv::ByteSource> openSource(const std::string& path) {
   return std::unique_ptr<krv::ByteSource>(new (std::nothrow) BlockSource(f));
 }
 
-// Output through WriteFile in large pieces: chunks gather in a 1 MiB buffer
-// (each WriteFile costs far more than copying a frame), and only a chunk of a
-// buffer's size or more goes to the file straight from where it lies.
+// Output through WriteFile: small writes gather in a 1 MiB buffer (each
+// WriteFile costs far more than copying a frame); shared pieces are written
+// by a thread of the sink's own while the maker reads and prepares the next
+// ones, and every other call waits until they are all written. Pieces go to
+// the file in steps of 256 KiB: much larger writes make the kernel look for
+// large page-cache folios, which on a virtual machine whose free memory went
+// back to the host stalls for hundreds of milliseconds now and then.
 class Win32Sink : public krv::ByteSink {
  public:
-  explicit Win32Sink(HANDLE f) : f_(f), buf_(kBuffer) {}
-  ~Win32Sink() override { finish(); }
+  explicit Win32Sink(HANDLE f) : f_(f), buf_(kBuffer) {
+    InitializeCriticalSection(&lock_);
+    InitializeConditionVariable(&changed_);
+  }
+  ~Win32Sink() override {
+    finish();
+    DeleteCriticalSection(&lock_);
+  }
   Win32Sink(const Win32Sink&) = delete;
   Win32Sink& operator=(const Win32Sink&) = delete;
 
   bool write(const void* data, size_t n) override {
-    if (!ok_) return false;
-    if (n >= kDirect) return flush() && put(data, n);
+    if (!drain()) return false;
+    if (n >= kBuffer) return flush() && put(data, n);
     if (used_ + n > buf_.size() && !flush()) return false;
     std::memcpy(buf_.data() + used_, data, n);
     used_ += n;
     return true;
   }
+  bool writeShared(const void* data, size_t n) override {
+    if (used_ && !(drain() && flush())) return false;  // buffered bytes go first
+    if (!ok_) return false;
+    if (!startWriter()) return write(data, n);
+    Locked l(lock_);
+    while (pending_ >= kSharedHeld && !writeFailed_) SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    if (writeFailed_) return ok_ = false;
+    queue_[(head_ + pending_) % kSharedHeld] = Piece{static_cast<const char*>(data), n};
+    ++pending_;
+    WakeAllConditionVariable(&changed_);
+    return true;
+  }
   bool patch(uint64_t offset, const void* data, size_t n) override {
+    if (!drain() || !flush()) return false;
     LARGE_INTEGER at, zero = {};
     at.QuadPart = LONGLONG(offset);
-    ok_ = flush() && SetFilePointerEx(f_, at, nullptr, FILE_BEGIN) && put(data, n) &&
+    ok_ = SetFilePointerEx(f_, at, nullptr, FILE_BEGIN) && put(data, n) &&
           SetFilePointerEx(f_, zero, nullptr, FILE_END);
     return ok_;
   }
   bool finish() override {
+    drain();
+    stopWriter();
     if (f_ == INVALID_HANDLE_VALUE) return ok_;
     flush();
     if (!CloseHandle(f_)) ok_ = false;
@@ -247,15 +291,26 @@ class Win32Sink : public krv::ByteSink {
 
  private:
   static constexpr size_t kBuffer = 1u << 20;
-  static constexpr size_t kDirect = kBuffer;
-  bool put(const void* data, size_t n) {
+  static constexpr size_t kWriteStep = 256u << 10;
+  struct Piece {
+    const char* data;
+    size_t n;
+  };
+
+  // Used by both threads: touches nothing but the file.
+  bool writeAll(const void* data, size_t n) {
     const char* p = static_cast<const char*>(data);
-    while (ok_ && n) {
-      DWORD step = DWORD(std::min<size_t>(n, 64u << 20)), done = 0;
-      ok_ = WriteFile(f_, p, step, &done, nullptr) && done == step;
+    while (n) {
+      DWORD step = DWORD(std::min(n, kWriteStep)), done = 0;
+      if (!WriteFile(f_, p, step, &done, nullptr) || done != step) return false;
       p += step;
       n -= step;
     }
+    return true;
+  }
+  // The maker's thread only, from here on.
+  bool put(const void* data, size_t n) {
+    if (ok_ && !writeAll(data, n)) ok_ = false;
     return ok_;
   }
   bool flush() {
@@ -263,15 +318,76 @@ class Win32Sink : public krv::ByteSink {
     used_ = 0;
     return ok_;
   }
+  bool startWriter() {
+    if (writer_) return true;
+    if (f_ == INVALID_HANDLE_VALUE) return false;
+    writer_ = CreateThread(nullptr, 0, &Win32Sink::writerMain, this, 0, nullptr);
+    return writer_ != nullptr;
+  }
+  // Waits until every shared piece is written.
+  bool drain() {
+    if (!writer_) return ok_;
+    Locked l(lock_);
+    while (pending_) SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+    if (writeFailed_) ok_ = false;
+    return ok_;
+  }
+  void stopWriter() {
+    if (!writer_) return;
+    {
+      Locked l(lock_);
+      quit_ = true;
+      WakeAllConditionVariable(&changed_);
+    }
+    WaitForSingleObject(writer_, INFINITE);
+    CloseHandle(writer_);
+    writer_ = nullptr;
+  }
+
+  // The writer thread. After a failure it drops the pieces still queued.
+  static DWORD WINAPI writerMain(void* self) {
+    static_cast<Win32Sink*>(self)->writeLoop();
+    return 0;
+  }
+  void writeLoop() {
+    Locked l(lock_);
+    for (;;) {
+      while (pending_ == 0 && !quit_) SleepConditionVariableCS(&changed_, &lock_, INFINITE);
+      if (pending_ == 0) return;
+      Piece piece = queue_[head_];
+      bool skip = writeFailed_;
+      LeaveCriticalSection(&lock_);
+      bool ok = skip || writeAll(piece.data, piece.n);
+      EnterCriticalSection(&lock_);
+      if (!ok) writeFailed_ = true;
+      head_ = (head_ + 1) % kSharedHeld;
+      --pending_;
+      WakeAllConditionVariable(&changed_);
+    }
+  }
+
   HANDLE f_;
   std::vector<char> buf_;
   size_t used_ = 0;
   bool ok_ = true;
+  // Shared pieces, guarded by lock_.
+  CRITICAL_SECTION lock_;
+  CONDITION_VARIABLE changed_;
+  HANDLE writer_ = nullptr;
+  Piece queue_[kSharedHeld] = {};
+  size_t head_ = 0, pending_ = 0;
+  bool quit_ = false, writeFailed_ = false;
 };
 
+// The output is created new: truncating a file, even an empty one, makes
+// some file systems (ext4) write the whole file out when it is closed, which
+// costs as much as writing it.
 std::unique_ptr<krv::ByteSink> createSink(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+  DeleteFileA(path.c_str());
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+  if (f == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
+    f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
   if (f == INVALID_HANDLE_VALUE) return nullptr;
   return std::unique_ptr<krv::ByteSink>(new (std::nothrow) Win32Sink(f));
 }

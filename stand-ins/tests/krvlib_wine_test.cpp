@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "avi.h"
 #include "cardstore.h"
+#include "fuzz/avi_check.h"
 #include "tinyjpeg.h"
 
 namespace {
@@ -195,6 +197,27 @@ bool isAvi(const std::string& path) {
          krv::rd32(reinterpret_cast<const uint8_t*>(d.data()) + 4) == d.size() - 8;
 }
 
+// The library's file against the reference conversion of the same recording
+// (streamed in this process from the card): the same frames and audio, in a
+// well-formed file.
+bool sameAsReference(const std::string& made, const std::string& cardRoot, const char* name) {
+  std::vector<krv::IndexEntry> entries;
+  if (!krv::readIndex(cardRoot, entries)) return false;
+  for (const krv::IndexEntry& e : entries) {
+    if (std::strcmp(e.name, name) != 0) continue;
+    krv::FileSource src(krv::dataPath(cardRoot, e));
+    krv::MemorySink ref;
+    if (!src.ok() || krv::convertStream(src, &ref, nullptr, nullptr) != krv::MakeResult::Ok) return false;
+    std::vector<char> raw = readFile(made);
+    avicheck::Digest a = avicheck::digestAvi(std::vector<uint8_t>(raw.begin(), raw.end()));
+    avicheck::Digest b = avicheck::digestAvi(ref.bytes);
+    if (!a.error.empty()) std::printf("%s: %s\n", made.c_str(), a.error.c_str());
+    return a.error.empty() && b.error.empty() && a.count == b.count && a.count > 0 && a.indexed == b.indexed &&
+           a.walked == a.indexed;
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------- cases
 
 void nullAndForeignHandles(Lib& l) {
@@ -286,7 +309,7 @@ void deviceAndListing(Lib& l, char letter, const std::string& root) {
   l.del(ctx);
 }
 
-void makingFiles(Lib& l, int disk, const std::string& work) {
+void makingFiles(Lib& l, int disk, const std::string& work, const std::string& root) {
   void* ctx = l.create();
   unsigned char n = uint8_t(disk);
   CHECK(l.setDevice(ctx, &n) == 1);
@@ -305,6 +328,11 @@ void makingFiles(Lib& l, int disk, const std::string& work) {
   CHECK(l.folder(ctx, out1.c_str()) == 1);
   CHECK(l.play(ctx, "R_240614_081600_N2.avi", gs.data(), gps.data()) == 1);
   CHECK(isAvi(out1 + "\\R_240614_081600_N2.avi"));
+  CHECK(sameAsReference(out1 + "\\R_240614_081600_N2.avi", root, "R_240614_081600_N2.avi"));
+  // Large enough to be read and written in many blocks by two threads.
+  CHECK(l.play(ctx, "R_240614_082000_N2.avi", gs.data(), gps.data()) == 1);
+  CHECK(sameAsReference(out1 + "\\R_240614_082000_N2.avi", root, "R_240614_082000_N2.avi"));
+  DeleteFileA((out1 + "\\R_240614_082000_N2.avi").c_str());
   CHECK(l.play(ctx, "R_240614_081800_P1.avi", gs.data(), gps.data()) == 1);
   CHECK(krv::rd32(gs.data()) == 0);  // no G-sensor data in that recording
   CHECK(l.play(ctx, "R_999999_999999_N1.avi", gs.data(), gps.data()) == 0);
@@ -414,7 +442,7 @@ int main(int argc, char** argv) {
   nullAndForeignHandles(lib);
   deviceAndListing(lib, letter, root);
   int disk = probeDisk(letter);
-  makingFiles(lib, disk, work);
+  makingFiles(lib, disk, work, root);
   stopFromAnotherThread(lib, disk, work);
 
   std::printf("%s (%d failures)\n", g_failures ? "FAILED" : "passed", g_failures);
