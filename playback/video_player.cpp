@@ -473,6 +473,10 @@ HRESULT PlaybackGraph::Stop() {
 // ------------------------------------------------------------ VideoPlayer
 
 VideoPlayer::VideoPlayer() {
+  d3d9_ = LoadLibraryW(L"d3d9.dll");
+  using Create9 = IUnknown*(WINAPI*)(UINT);
+  if (auto create = d3d9_ ? reinterpret_cast<Create9>(GetProcAddress(d3d9_, "Direct3DCreate9")) : nullptr)
+    d3dKeeper_ = create(32);  // D3D_SDK_VERSION
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantelo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                       nullptr) == ERROR_SUCCESS) {
@@ -482,7 +486,11 @@ VideoPlayer::VideoPlayer() {
   }
 }
 
-VideoPlayer::~VideoPlayer() { DestroyGraph(); }
+VideoPlayer::~VideoPlayer() {
+  DestroyGraph();
+  SafeRelease(d3dKeeper_);
+  if (d3d9_) FreeLibrary(d3d9_);
+}
 
 void VideoPlayer::DestroyGraph() {
   delete graph_;  // tears the graph down

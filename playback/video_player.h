@@ -125,6 +125,12 @@ class VideoPlayer {
   HWND windows_[kMaxChannels] = {};
   PlaybackGraph* graph_ = nullptr;
   bool sourceFlag_ = true;
+  // One Direct3D 9 object held for the player's life, so that the graphics
+  // library under the mixing renderers stays initialised from one recording
+  // to the next (where it is not, the first renderer of every open pays for
+  // starting it again).
+  HMODULE d3d9_ = nullptr;
+  IUnknown* d3dKeeper_ = nullptr;
 };
 
 // Class identifiers of the components the graph is made of.

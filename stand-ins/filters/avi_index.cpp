@@ -93,15 +93,30 @@ struct Parser {
     }
   }
 
-  void add(int s, uint64_t payload, uint32_t size, bool key) {
-    if (payload + size > n) return;
+  // Adds a sample; false when it lies past the end or its stream is unusable.
+  bool add(int s, uint64_t payload, uint32_t size, bool key) {
+    if (payload + size > n) return false;
     Stream& st = f->streams[size_t(s)];
-    if (!st.video && !st.audio) return;
+    if (!st.video && !st.audio) return false;
     Sample smp;
     smp.offset = payload;
     smp.size = size;
     smp.key = key;
     st.samples.push_back(smp);
+    return true;
+  }
+
+  // Whether a spread of 64 index entries (the first and the last among
+  // them) all point at chunks of their id within the file.
+  bool spreadMatches(uint64_t base, size_t count) const {
+    constexpr size_t kSpread = 64;
+    if (count <= kSpread) return false;  // few enough to check every one
+    for (size_t k = 0; k < kSpread; ++k) {
+      const uint8_t* e = d + idxOffset + (k * (count - 1) / (kSpread - 1)) * 16;
+      uint64_t chunk = base + rd32(e + 8);
+      if (chunk + 8 + uint64_t(rd32(e + 12)) > n || rd32(d + chunk) != rd32(e)) return false;
+    }
+    return true;
   }
 
   bool fromIndex() {
@@ -111,6 +126,11 @@ struct Parser {
     uint64_t base = moviStart;
     uint32_t firstOff = rd32(d + idxOffset + 8);
     if (firstOff >= moviStart) base = 0;
+    // Reading every chunk's id would touch every chunk of the file (a page
+    // each of a mapped file: most of the time of opening a long recording).
+    // When a spread of entries is right, the others are checked as they are
+    // delivered, and one found wrong then is skipped like a damaged one.
+    const bool lazy = spreadMatches(base, count);
     size_t used = 0;
     for (size_t i = 0; i < count; ++i) {
       const uint8_t* e = d + idxOffset + i * 16;
@@ -118,7 +138,7 @@ struct Parser {
       if (s < 0) continue;
       uint64_t chunk = base + rd32(e + 8);
       uint32_t size = rd32(e + 12);
-      if (chunk + 8 + uint64_t(size) > n || rd32(d + chunk) != rd32(e)) {
+      if (chunk + 8 + uint64_t(size) > n || (!lazy && rd32(d + chunk) != rd32(e))) {
         Stream& st = f->streams[size_t(s)];
         if (st.video) {  // keeps the frames after it at their times
           Sample gap;
@@ -127,7 +147,11 @@ struct Parser {
         }
         continue;
       }
-      add(s, chunk + 8, size, (rd32(e + 4) & 0x10) != 0);
+      if (add(s, chunk + 8, size, (rd32(e + 4) & 0x10) != 0)) {
+        Sample& added = f->streams[size_t(s)].samples.back();
+        added.unchecked = lazy;
+        added.id = rd32(e);
+      }
       ++used;
     }
     return used > 0;
@@ -194,6 +218,10 @@ struct Parser {
 };
 
 }  // namespace
+
+bool Sample::present(const uint8_t* file) const {
+  return !damaged && (!unchecked || rd32(file + offset - 8) == id);
+}
 
 size_t Stream::keyBefore(int64_t t) const {
   size_t lo = 0, hi = samples.size();

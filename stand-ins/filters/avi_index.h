@@ -15,8 +15,12 @@ struct Sample {
   uint32_t size = 0;
   bool key = false;
   bool damaged = false;  // listed in the index but not found where it says: keeps its time, is not delivered
-  int64_t start = 0;     // 100 ns units from the start of the stream
+  bool unchecked = false;  // its chunk id is checked when it is delivered (see present)
+  uint32_t id = 0;         // the chunk id the index gives it
+  int64_t start = 0;       // 100 ns units from the start of the stream
   int64_t stop = 0;
+  // Whether the sample is there to deliver, in the file's bytes it was parsed from.
+  bool present(const uint8_t* file) const;
 };
 
 struct Stream {

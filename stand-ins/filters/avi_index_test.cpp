@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,34 @@ TEST(AviIndex, DamagedChunksKeepTheTimesOfTheFramesAfterThem) {
   EXPECT_EQ(s.samples[11].start, 11 * 10000000LL / 30);
 }
 
+TEST(AviIndex, LongIndexesAreCheckedBySpreadAndEachChunkWhenDelivered) {
+  std::vector<uint8_t> file = MakeAvi(1, 3, false);  // 90 entries
+  avi::File f;
+  ASSERT_TRUE(avi::parse(file.data(), file.size(), f));
+  ASSERT_EQ(f.streams[0].samples.size(), 90u);
+  // A frame the opening spread of 64 entries does not look at.
+  std::set<size_t> spread;
+  for (size_t k = 0; k < 64; ++k) spread.insert(k * 89 / 63);
+  size_t hidden = 1;
+  while (spread.count(hidden)) ++hidden;
+  std::memcpy(&file[f.streams[0].samples[hidden].offset - 8], "XXXX", 4);
+  ASSERT_TRUE(avi::parse(file.data(), file.size(), f));
+  const avi::Stream& s = f.streams[0];
+  EXPECT_TRUE(s.samples[hidden].unchecked);
+  EXPECT_FALSE(s.samples[hidden].present(file.data()));  // skipped when its turn comes
+  EXPECT_TRUE(s.samples[hidden + 1].present(file.data()));
+  EXPECT_EQ(FrameOf(file, s.samples[hidden + 1]), hidden + 1);
+  EXPECT_EQ(s.samples[hidden + 1].start, int64_t(hidden + 1) * 10000000LL / 30);
+
+  // One the spread does look at: every entry is checked while parsing.
+  std::memcpy(&file[f.streams[0].samples[0].offset - 8], "XXXX", 4);
+  ASSERT_TRUE(avi::parse(file.data(), file.size(), f));
+  EXPECT_TRUE(f.streams[0].samples[0].damaged);
+  EXPECT_TRUE(f.streams[0].samples[hidden].damaged);
+  EXPECT_FALSE(f.streams[0].samples[hidden + 1].unchecked);
+  EXPECT_TRUE(f.streams[0].samples[hidden + 1].present(file.data()));
+}
+
 TEST(AviIndex, RejectsWhatIsNoPlayFile) {
   avi::File f;
   std::string why;
@@ -210,6 +239,8 @@ TEST(AviIndex, MutatedFilesStayInBounds) {
       for (const avi::Sample& smp : s.samples) {
         if (!smp.damaged) {
           ASSERT_LE(smp.offset + smp.size, m.size());
+          ASSERT_GE(smp.offset, 8u);
+          smp.present(m.data());  // reads the chunk id in bounds
         }
       }
     }

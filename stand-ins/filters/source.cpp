@@ -295,7 +295,7 @@ void SourcePin::Stream() {
     if (abort_) return;
     const avi::Sample& m = s.samples[i];
     if (m.start >= end) break;
-    if (m.damaged) continue;
+    if (!m.present(src_->Data())) continue;
     IMediaSample* ms = nullptr;
     if (FAILED(GetBuffer(&ms)) || !ms) return;
     BYTE* buf = nullptr;

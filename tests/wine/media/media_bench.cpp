@@ -1,5 +1,5 @@
 // Media graph figures on a play file (run by bench/media):
-//   open_to_first_frame_ms   Open, Run, until channel 1's window shows a frame (median of 5)
+//   open_to_first_frame_ms   Open, Run, until channel 1's window shows a frame (median of 9; the first open of the process, which loads the libraries, not counted)
 //   seek_to_shown_frame_ms   paused seek until the window shows that frame (median of 12)
 //   realtime_*               two channels playing: frames presented against frames expected,
 //                            and the process's CPU use
@@ -126,7 +126,8 @@ int wmain(int argc, wchar_t** argv) {
 
   // 1. Open to the first frame on screen.
   std::vector<double> opens, builds;
-  for (int i = 0; i < 5; ++i) {
+  double firstOpen = 0;
+  for (int i = 0; i < 10; ++i) {
     player.Close();
     player.Init(2, w1, w2, nullptr, nullptr);
     InvalidateRect(w1, nullptr, TRUE);
@@ -145,7 +146,8 @@ int wmain(int argc, wchar_t** argv) {
       std::fprintf(stderr, "media_bench: no picture after opening\n");
       return 1;
     }
-    opens.push_back(t1 - t0);
+    if (i == 0) firstOpen = t1 - t0;
+    else opens.push_back(t1 - t0);
   }
   int64_t duration = player.GetDurationMs();
 
@@ -225,8 +227,10 @@ int wmain(int argc, wchar_t** argv) {
   (void)endCode;
   int64_t posAlone = player.GetPositionMs();
 
-  std::printf("open_to_first_frame_ms %.1f (bound <= 150; of which Open %.1f) %s\n", Median(opens), Median(builds),
-              Median(opens) <= 150 ? "ok" : "ABOVE");
+  std::printf("open_to_first_frame_ms %.1f (bound <= 150; of which Open %.1f; range %.1f-%.1f) %s\n",
+              Median(opens), Median(builds), *std::min_element(opens.begin(), opens.end()),
+              *std::max_element(opens.begin(), opens.end()), Median(opens) <= 150 ? "ok" : "ABOVE");
+  std::printf("open_to_first_frame_first_of_process_ms %.1f (loads the libraries)\n", firstOpen);
   std::printf("seek_to_shown_frame_ms %.1f (bound <= 100, %d of 12 not shown) %s\n", Median(seeks), misses,
               Median(seeks) <= 100 && !misses ? "ok" : "ABOVE");
   std::printf("realtime_seconds %.1f\n", elapsed / 1000);
