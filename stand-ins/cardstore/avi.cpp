@@ -271,15 +271,12 @@ class InPlaceConverter {
       uint8_t h[kChunkHeaderBytes];
       if (!load(next + kChunkHeaderBytes)) return MakeResult::BadStream;
       copyOut(next, h, sizeof h);
-      ChunkHeader ch;
-      ch.tag = rd32(h), ch.size = rd32(h + 4), ch.seq = rd32(h + 8), ch.timeMs = rd32(h + 12);
+      const ChunkHeader ch = parseChunkHeader(h);
       if (ch.size > kMaxChunkBytes) break;
-      const uint64_t end = next + kChunkHeaderBytes + ((ch.size + 3u) & ~3u);
+      const uint64_t end = next + kChunkHeaderBytes + ch.padded();
       if (end > size_) break;  // cut short: the stream ends before it
-      const bool sensor = ch.tag == kTagGps || ch.tag == kTagGSensor;
-      const bool known = sensor || ch.tag == kTagVideo0 || ch.tag == kTagAudio ||
-                         (ch.tag == kTagVideo1 && in_.channels == 2);
-      if (sensor && sensors_) {
+      const bool known = knownChunk(ch.tag, in_);
+      if ((ch.tag == kTagGps || ch.tag == kTagGSensor) && sensors_) {
         if (!load(end)) return MakeResult::BadStream;
         payload.resize(ch.size);
         copyOut(next + kChunkHeaderBytes, payload.data(), ch.size);
@@ -326,27 +323,21 @@ class InPlaceConverter {
  private:
   static constexpr size_t kBlock = 4u << 20;
   static constexpr uint64_t kBegin = kStreamHeaderBytes;  // the movi data starts after the stream header
-  struct Block {
-    std::unique_ptr<uint8_t[]> data;
-    size_t len = 0;
-  };
-
   // Reads blocks until the bytes before `end` are loaded.
   bool load(uint64_t end) {
     while (loadedEnd_ < end) {
-      Block b;
+      std::unique_ptr<uint8_t[]> block;
       if (!spare_.empty()) {
-        b.data = std::move(spare_.back());
+        block = std::move(spare_.back());
         spare_.pop_back();
       } else {
-        b.data.reset(new (std::nothrow) uint8_t[size_t(std::min<uint64_t>(kBlock, size_))]);  // small streams, small blocks
-        if (!b.data) return fail();
+        block.reset(new (std::nothrow) uint8_t[size_t(std::min<uint64_t>(kBlock, size_))]);  // small streams, small blocks
+        if (!block) return fail();
       }
       size_t want = size_t(std::min<uint64_t>(kBlock, size_ - loadedEnd_));
       if (want == 0) return fail();  // past the stream's end
-      b.len = src_.read(b.data.get(), want);
-      if (b.len != want) return fail();
-      live_.push_back(std::move(b));
+      if (src_.read(block.get(), want) != want) return fail();
+      live_.push_back(std::move(block));
       loadedEnd_ += want;
     }
     return true;
@@ -357,7 +348,7 @@ class InPlaceConverter {
   }
   uint8_t* byteAt(uint64_t off) {
     size_t k = size_t(off / kBlock) - firstLive_;
-    return live_[k].data.get() + size_t(off % kBlock);
+    return live_[k].get() + size_t(off % kBlock);
   }
   void copyOut(uint64_t off, uint8_t* dst, size_t n) {
     while (n) {
@@ -389,7 +380,7 @@ class InPlaceConverter {
     ++handed_;
     // All but the last kSharedHeld pieces are written: their blocks are free.
     while (firstLive_ + ByteSink::kSharedHeld < handed_) {
-      spare_.push_back(std::move(live_.front().data));
+      spare_.push_back(std::move(live_.front()));
       live_.pop_front();
       ++firstLive_;
     }
@@ -403,7 +394,7 @@ class InPlaceConverter {
   const StopFn& stopped_;
   StreamInfo in_;
   AviStats st_;
-  std::deque<Block> live_;  // blocks firstLive_, firstLive_ + 1, ... as read
+  std::deque<std::unique_ptr<uint8_t[]>> live_;  // blocks firstLive_, firstLive_ + 1, ... as read
   std::vector<std::unique_ptr<uint8_t[]>> spare_;
   size_t firstLive_ = 0, handed_ = 0;
   uint64_t loadedEnd_ = 0;

@@ -215,6 +215,20 @@ void buildStreamHeader(const StreamInfo& info, uint8_t* h) {
   wr32(h + 32, info.audioRate);
 }
 
+ChunkHeader parseChunkHeader(const uint8_t* raw) {
+  ChunkHeader h;
+  h.tag = rd32(raw);
+  h.size = rd32(raw + 4);
+  h.seq = rd32(raw + 8);
+  h.timeMs = rd32(raw + 12);
+  return h;
+}
+
+bool knownChunk(uint32_t tag, const StreamInfo& info) {
+  return tag == kTagVideo0 || tag == kTagAudio || tag == kTagGps || tag == kTagGSensor ||
+         (tag == kTagVideo1 && info.channels == 2);
+}
+
 bool StreamReader::open() {
   uint8_t h[kStreamHeaderBytes];
   if (src_.read(h, sizeof h) != sizeof h) return false;
@@ -232,15 +246,10 @@ bool StreamReader::next(ChunkHeader& h, const uint8_t*& data, std::vector<uint8_
   while (!done_) {
     uint8_t raw[kChunkHeaderBytes];
     if (src_.read(raw, sizeof raw) != sizeof raw) break;
-    h.tag = rd32(raw);
-    h.size = rd32(raw + 4);
-    h.seq = rd32(raw + 8);
-    h.timeMs = rd32(raw + 12);
+    h = parseChunkHeader(raw);
     if (h.size > kMaxChunkBytes) break;
-    uint32_t padded = (h.size + 3u) & ~3u;
-    bool known = h.tag == kTagVideo0 || h.tag == kTagAudio || h.tag == kTagGps || h.tag == kTagGSensor ||
-                 (h.tag == kTagVideo1 && info_.channels == 2);
-    if (!known) {
+    uint32_t padded = h.padded();
+    if (!knownChunk(h.tag, info_)) {
       if (!src_.skip(padded)) break;
       continue;
     }

@@ -108,6 +108,8 @@ extern const uint32_t kTagVideo0, kTagVideo1, kTagAudio, kTagGps, kTagGSensor;
 
 struct ChunkHeader {
   uint32_t tag = 0, size = 0, seq = 0, timeMs = 0;
+  // Bytes the payload takes in the stream, padding included.
+  uint32_t padded() const { return (size + 3u) & ~3u; }
 };
 
 // Little-endian helpers shared by the readers and writers.
@@ -181,6 +183,10 @@ class MemorySource : public ByteSource {
 };
 
 bool parseStreamHeader(const uint8_t* hdr, StreamInfo& info);
+// A chunk header from its kChunkHeaderBytes bytes.
+ChunkHeader parseChunkHeader(const uint8_t* raw);
+// Whether readers take a chunk of this tag in this stream (others are skipped).
+bool knownChunk(uint32_t tag, const StreamInfo& info);
 void buildStreamHeader(const StreamInfo& info, uint8_t* hdr);
 
 // Sequential reader of a stream: header, then chunk by chunk.

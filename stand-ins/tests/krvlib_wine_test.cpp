@@ -209,8 +209,8 @@ bool sameAsReference(const std::string& made, const std::string& cardRoot, const
     krv::MemorySink ref;
     if (!src.ok() || krv::convertStream(src, &ref, nullptr, nullptr) != krv::MakeResult::Ok) return false;
     std::vector<char> raw = readFile(made);
-    avicheck::Digest a = avicheck::digestAvi(std::vector<uint8_t>(raw.begin(), raw.end()));
-    avicheck::Digest b = avicheck::digestAvi(ref.bytes);
+    avicheck::Digest a = avicheck::digestAvi(reinterpret_cast<const uint8_t*>(raw.data()), raw.size());
+    avicheck::Digest b = avicheck::digestAvi(ref.bytes.data(), ref.bytes.size());
     if (!a.error.empty()) std::printf("%s: %s\n", made.c_str(), a.error.c_str());
     return a.error.empty() && b.error.empty() && a.count == b.count && a.count > 0 && a.indexed == b.indexed &&
            a.walked == a.indexed;

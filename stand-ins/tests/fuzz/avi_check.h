@@ -33,15 +33,15 @@ struct Chunk {
 // Returns an empty string when the file is well formed: RIFF and list sizes
 // match the file, every index entry points at a chunk of its id and size.
 template <typename OnIndexed, typename OnWalked>
-std::string walkAvi(const std::vector<uint8_t>& f, OnIndexed indexed, OnWalked walked) {
+std::string walkAvi(const uint8_t* f, size_t n, OnIndexed indexed, OnWalked walked) {
   using krv::rd32;
   auto cc = [](const char* s) { return rd32(reinterpret_cast<const uint8_t*>(s)); };
-  if (f.size() < 12 || rd32(&f[0]) != cc("RIFF") || rd32(&f[8]) != cc("AVI ")) return "not RIFF AVI";
-  if (uint64_t(rd32(&f[4])) + 8 != f.size()) return "RIFF size differs from the file";
+  if (n < 12 || rd32(&f[0]) != cc("RIFF") || rd32(&f[8]) != cc("AVI ")) return "not RIFF AVI";
+  if (uint64_t(rd32(&f[4])) + 8 != n) return "RIFF size differs from the file";
   size_t at = 12, movi = 0, moviEnd = 0, idx = 0, idxBytes = 0;
-  while (at + 8 <= f.size()) {
+  while (at + 8 <= n) {
     uint32_t id = rd32(&f[at]), size = rd32(&f[at + 4]);
-    if (at + 8 + uint64_t(size) > f.size()) return "top-level chunk past the end";
+    if (at + 8 + uint64_t(size) > n) return "top-level chunk past the end";
     if (id == cc("LIST") && size >= 4 && rd32(&f[at + 8]) == cc("movi")) movi = at + 8, moviEnd = at + 8 + size;
     if (id == cc("idx1")) idx = at + 8, idxBytes = size;
     at += 8 + size + (size & 1);
@@ -72,7 +72,7 @@ struct Parsed {
 inline Parsed parseAvi(const std::vector<uint8_t>& f) {
   Parsed p;
   p.error = walkAvi(
-      f, [&p](uint32_t id, const uint8_t* d, size_t n) { p.indexed.push_back(Chunk{id, std::vector<uint8_t>(d, d + n)}); },
+      f.data(), f.size(), [&p](uint32_t id, const uint8_t* d, size_t n) { p.indexed.push_back(Chunk{id, std::vector<uint8_t>(d, d + n)}); },
       [&p](uint32_t id, const uint8_t* d, size_t n) { p.walked.push_back(Chunk{id, std::vector<uint8_t>(d, d + n)}); });
   return p;
 }
@@ -85,18 +85,18 @@ struct Digest {
   size_t count = 0;
 };
 
-inline Digest digestAvi(const std::vector<uint8_t>& f) {
+inline Digest digestAvi(const uint8_t* f, size_t n) {
   Digest d;
-  auto mix = [](uint64_t& h, uint32_t id, const uint8_t* p, size_t n) {
+  auto mix = [](uint64_t& h, uint32_t id, const uint8_t* p, size_t bytes) {
     uint8_t head[8];
     krv::wr32(head, id);
-    krv::wr32(head + 4, uint32_t(n));
+    krv::wr32(head + 4, uint32_t(bytes));
     for (uint8_t b : head) h = (h ^ b) * 1099511628211ull;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ p[i]) * 1099511628211ull;
   };
   d.error = walkAvi(
-      f, [&](uint32_t id, const uint8_t* p, size_t n) { mix(d.indexed, id, p, n), ++d.count; },
-      [&](uint32_t id, const uint8_t* p, size_t n) { mix(d.walked, id, p, n); });
+      f, n, [&](uint32_t id, const uint8_t* p, size_t bytes) { mix(d.indexed, id, p, bytes), ++d.count; },
+      [&](uint32_t id, const uint8_t* p, size_t bytes) { mix(d.walked, id, p, bytes); });
   return d;
 }
 
