@@ -44,8 +44,8 @@ BOOL CTessaroApp::InitInstance() {
     ::OleInitialize(nullptr);
 
     // 8. A sibling viewer leaves its section behind.
-    m_siblingSection = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1024,
-                                            kSiblingSectionName);
+    m_siblingSection =
+        ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 1024, kSiblingSectionName);
     if (m_siblingSection && ::GetLastError() == ERROR_ALREADY_EXISTS) {
         ::MessageBoxW(nullptr, L"ORVEN 전용 Viewer 가 실행중입니다.", L"ORVEN", MB_OK);
         ::CloseHandle(m_siblingSection);
@@ -69,7 +69,7 @@ BOOL CTessaroApp::PreTranslateMessage(MSG* msg) {
     const unsigned key = LOWORD(msg->wParam);
     const unsigned state = HIWORD(msg->lParam);
     if ((state & 0x2000) && key == VK_F4) return TRUE;  // Alt+F4 never closes the viewer
-    if (state & 0x8000) {                                // key released
+    if (state & 0x8000) {                               // key released
         HWND main = m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
         if (main && key == VK_ESCAPE) ::PostMessageW(main, 0x040D, 0, 0);
         else if (main && key == VK_SPACE) ::PostMessageW(main, 0x0425, 0, 0);

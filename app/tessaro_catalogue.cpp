@@ -93,8 +93,8 @@ void CTessaroDlg::HideVideoWindows() {
 }
 
 void CTessaroDlg::EnableDeviceButtons(bool on) {
-    for (CSkinButton* b : {&m_btnSave, &m_btnPrint, &m_btnPlay, &m_btnStop, &m_btnNext, &m_btnPrevious,
-                           &m_btnView, &m_btnMirror, &m_btnFlip})
+    for (CSkinButton* b : {&m_btnSave, &m_btnPrint, &m_btnPlay, &m_btnStop, &m_btnNext, &m_btnPrevious, &m_btnView,
+                           &m_btnMirror, &m_btnFlip})
         b->EnableWindow(on ? TRUE : FALSE);
 }
 
@@ -151,10 +151,8 @@ void CTessaroDlg::BuildLists() {
     }
     m_currentEntry = 0;
     EnableLists(true);
-    if (m_entryTable.Filled() > 0)
-        SelectRow(0);
-    else
-        m_currentEntry = -1;
+    if (m_entryTable.Filled() > 0) SelectRow(0);
+    else m_currentEntry = -1;
     // Drawn now, not when the queue runs dry: the lists show as soon as the
     // load ends.
     for (CSkinListCtrl* l : lists) {
@@ -267,10 +265,8 @@ void CTessaroDlg::OnFileListDoubleClick() {
     CSkinListCtrl& list = m_showEventList ? m_listEvent : m_listFile;
     const int row = RowAtMessagePos(list);
     if (row < 0) return;
-    if (m_showEventList)
-        m_selEvent = row;
-    else
-        m_selFile = row;
+    if (m_showEventList) m_selEvent = row;
+    else m_selFile = row;
     // The playback controller stops what plays and opens the selected row.
     StopPlayback();
     OnPlay();
@@ -322,10 +318,8 @@ void CTessaroDlg::OnDriveNotify(WPARAM wp, LPARAM lp) {
         m_btnFlip.SetCheck(0);
     }
     if (m_gpsPresent || m_gsensorPresent) ClearSensorDisplays();
-    if (m_displayMode == ModeMaximised)
-        OnMaximize();
-    else if (m_displayMode == ModeFullScreen)
-        PostMessage(WM_ESCAPE_RELEASED);
+    if (m_displayMode == ModeMaximised) OnMaximize();
+    else if (m_displayMode == ModeFullScreen) PostMessage(WM_ESCAPE_RELEASED);
     ReleaseCatalogue();
     EnableDeviceButtons(false);
 }

@@ -26,16 +26,14 @@ CTessaroDlg::~CTessaroDlg() {
 
 void CTessaroDlg::BindControls() {
     const ButtonBinding buttons[] = {
-        {1000, &m_btnClose}, {1001, &m_btnMinimise}, {1002, &m_btnFullScreen},
-        {1053, &m_btnMaximize}, {1033, &m_btnFileOpen}, {1003, &m_btnSave}, {1022, &m_btnPrint},
-        {1024, &m_btnVersion}, {1006, &m_btnPlay}, {1007, &m_btnStop}, {1008, &m_btnPrevious},
-        {1009, &m_btnNext}, {1026, &m_btnView}, {1027, &m_btnViewAll}, {1052, &m_btnMirror},
-        {1065, &m_btnFlip}, {1050, &m_btnSound}, {1057, &m_btnNormal}, {1058, &m_btnEvent},
-        {1059, &m_btnPark}, {1060, &m_btnPhoto}, {1054, &m_btnListGroup},
-        {1055, &m_btnEventGroup}, {1061, &m_btnMapHide}, {1062, &m_btnMapShow},
-        {1063, &m_btnMapExpand}, {1049, &m_btnHidden1049}, {1056, &m_btnHidden1056},
-        {1010, &m_btnHidden1010}, {1025, &m_btnHidden1025}, {1150, &m_btnHidden1150},
-        {1151, &m_btnHidden1151},
+        {1000, &m_btnClose},      {1001, &m_btnMinimise},   {1002, &m_btnFullScreen}, {1053, &m_btnMaximize},
+        {1033, &m_btnFileOpen},   {1003, &m_btnSave},       {1022, &m_btnPrint},      {1024, &m_btnVersion},
+        {1006, &m_btnPlay},       {1007, &m_btnStop},       {1008, &m_btnPrevious},   {1009, &m_btnNext},
+        {1026, &m_btnView},       {1027, &m_btnViewAll},    {1052, &m_btnMirror},     {1065, &m_btnFlip},
+        {1050, &m_btnSound},      {1057, &m_btnNormal},     {1058, &m_btnEvent},      {1059, &m_btnPark},
+        {1060, &m_btnPhoto},      {1054, &m_btnListGroup},  {1055, &m_btnEventGroup}, {1061, &m_btnMapHide},
+        {1062, &m_btnMapShow},    {1063, &m_btnMapExpand},  {1049, &m_btnHidden1049}, {1056, &m_btnHidden1056},
+        {1010, &m_btnHidden1010}, {1025, &m_btnHidden1025}, {1150, &m_btnHidden1150}, {1151, &m_btnHidden1151},
     };
     for (const auto& b : buttons) Bind(b.id, *b.button);
     Bind(1011, m_sliderPosition);
@@ -78,10 +76,22 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
     map.OnCommand(1063, [this] { ExpandMap(); });
 
     // List notifications.
-    map.OnNotify(1067, NM_CLICK, [this](NMHDR*) -> LRESULT { OnDateListClick(); return 0; });
-    map.OnNotify(1068, NM_CLICK, [this](NMHDR*) -> LRESULT { OnHourListClick(); return 0; });
-    map.OnNotify(1066, NM_DBLCLK, [this](NMHDR*) -> LRESULT { OnFileListDoubleClick(); return 0; });
-    map.OnNotify(1073, NM_DBLCLK, [this](NMHDR*) -> LRESULT { OnFileListDoubleClick(); return 0; });
+    map.OnNotify(1067, NM_CLICK, [this](NMHDR*) -> LRESULT {
+        OnDateListClick();
+        return 0;
+    });
+    map.OnNotify(1068, NM_CLICK, [this](NMHDR*) -> LRESULT {
+        OnHourListClick();
+        return 0;
+    });
+    map.OnNotify(1066, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
+        OnFileListDoubleClick();
+        return 0;
+    });
+    map.OnNotify(1073, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
+        OnFileListDoubleClick();
+        return 0;
+    });
     map.OnNotify(1066, NM_CLICK, [](NMHDR*) -> LRESULT { return 0; });
     map.OnNotify(1067, NM_DBLCLK, [](NMHDR*) -> LRESULT { return 0; });
     map.OnNotify(1068, NM_DBLCLK, [](NMHDR*) -> LRESULT { return 0; });
@@ -95,9 +105,18 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
     // Private messages.
     map.On(WM_LIST_HEADER_CHECK, [this](WPARAM wp, LPARAM lp) { return OnListHeaderCheck(wp, lp); });
     map.On(WM_NOTHING_0402, [](WPARAM, LPARAM) -> LRESULT { return 0; });
-    map.On(WM_ESCAPE_RELEASED, [this](WPARAM, LPARAM) -> LRESULT { OnEscapeReleased(); return 0; });
-    map.On(WM_DRIVE_NOTIFY, [this](WPARAM wp, LPARAM lp) -> LRESULT { OnDriveNotify(wp, lp); return 0; });
-    map.On(WM_SPACE_RELEASED, [this](WPARAM, LPARAM) -> LRESULT { OnSpaceReleased(); return 0; });
+    map.On(WM_ESCAPE_RELEASED, [this](WPARAM, LPARAM) -> LRESULT {
+        OnEscapeReleased();
+        return 0;
+    });
+    map.On(WM_DRIVE_NOTIFY, [this](WPARAM wp, LPARAM lp) -> LRESULT {
+        OnDriveNotify(wp, lp);
+        return 0;
+    });
+    map.On(WM_SPACE_RELEASED, [this](WPARAM, LPARAM) -> LRESULT {
+        OnSpaceReleased();
+        return 0;
+    });
     map.On(WM_PREVIOUS_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
         if (ShownListCount() > 0) OnPrevious();
         return 0;
@@ -106,8 +125,14 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
         if (ShownListCount() > 0) OnNext();
         return 0;
     });
-    map.On(WM_FULLSCREEN_REQUEST, [this](WPARAM, LPARAM) -> LRESULT { OnFullScreen(); return 0; });
-    map.On(WM_MAXIMIZE_REQUEST, [this](WPARAM, LPARAM) -> LRESULT { OnMaximize(); return 0; });
+    map.On(WM_FULLSCREEN_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
+        OnFullScreen();
+        return 0;
+    });
+    map.On(WM_MAXIMIZE_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
+        OnMaximize();
+        return 0;
+    });
     map.On(WM_SLIDER_MOVED, [this](WPARAM wp, LPARAM lp) { return OnSliderMoved(wp, lp); });
 
     // Timers.
@@ -220,8 +245,8 @@ BOOL CTessaroDlg::OnInitDialog() {
     // 18. Background drag.
     m_draggable = true;
     // 19. Buttons that are never shown.
-    for (CSkinButton* b : {&m_btnHidden1049, &m_btnHidden1056, &m_btnListGroup, &m_btnEventGroup,
-                           &m_btnHidden1010, &m_btnHidden1025}) {
+    for (CSkinButton* b :
+         {&m_btnHidden1049, &m_btnHidden1056, &m_btnListGroup, &m_btnEventGroup, &m_btnHidden1010, &m_btnHidden1025}) {
         b->ShowWindow(SW_HIDE);
         b->EnableWindow(FALSE);
     }
@@ -251,15 +276,14 @@ void CTessaroDlg::DeleteStalePlayFiles() {
     HANDLE h = ::FindFirstFileW(pattern, &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ::DeleteFileW((m_programFolder + fd.cFileName).c_str());
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((m_programFolder + fd.cFileName).c_str());
     } while (::FindNextFileW(h, &fd));
     ::FindClose(h);
 }
 
 CString CTessaroDlg::ClockText(const SYSTEMTIME& t) {
-    return CString::Formatted(L"Time : %04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay,
-                              t.wHour, t.wMinute, t.wSecond);
+    return CString::Formatted(L"Time : %04d-%02d-%02d %02d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                              t.wSecond);
 }
 
 void CTessaroDlg::UpdateClock() {
@@ -289,9 +313,14 @@ BOOL CTessaroDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F4) return TRUE;
     if (msg->message == WM_KEYDOWN) {
         switch (msg->wParam) {
-            case VK_ESCAPE: case VK_RETURN: case VK_SPACE: case VK_CANCEL:
-            case VK_LEFT: case VK_RIGHT: case VK_PRIOR: case VK_NEXT:
-                return TRUE;
+            case VK_ESCAPE:
+            case VK_RETURN:
+            case VK_SPACE:
+            case VK_CANCEL:
+            case VK_LEFT:
+            case VK_RIGHT:
+            case VK_PRIOR:
+            case VK_NEXT: return TRUE;
         }
     }
     return CDialog::PreTranslateMessage(msg);

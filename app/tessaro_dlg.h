@@ -15,7 +15,7 @@
 
 // Private messages.
 enum : UINT {
-    WM_LIST_HEADER_CHECK = 0x0401,   // list header check box (low word sub-code, high word list id)
+    WM_LIST_HEADER_CHECK = 0x0401,  // list header check box (low word sub-code, high word list id)
     WM_NOTHING_0402 = 0x0402,
     WM_ESCAPE_RELEASED = 0x040D,
     WM_DRIVE_NOTIFY = 0x040E,
@@ -130,13 +130,15 @@ private:
     // Controls.
     CSkinListCtrl m_listDate, m_listHour, m_listFile, m_listEvent;
     CFont m_listFont;
-    struct ButtonBinding { UINT id; CSkinButton* button; };
-    CSkinButton m_btnClose, m_btnMinimise, m_btnFullScreen, m_btnMaximize, m_btnFileOpen, m_btnSave,
-        m_btnPrint, m_btnVersion, m_btnPlay, m_btnStop, m_btnPrevious, m_btnNext, m_btnView,
-        m_btnViewAll, m_btnMirror, m_btnFlip, m_btnSound, m_btnNormal, m_btnEvent, m_btnPark,
-        m_btnPhoto, m_btnListGroup, m_btnEventGroup, m_btnMapHide, m_btnMapShow, m_btnMapExpand,
-        m_btnHidden1049, m_btnHidden1056, m_btnHidden1010, m_btnHidden1025, m_btnHidden1150,
-        m_btnHidden1151;
+    struct ButtonBinding {
+        UINT id;
+        CSkinButton* button;
+    };
+    CSkinButton m_btnClose, m_btnMinimise, m_btnFullScreen, m_btnMaximize, m_btnFileOpen, m_btnSave, m_btnPrint,
+        m_btnVersion, m_btnPlay, m_btnStop, m_btnPrevious, m_btnNext, m_btnView, m_btnViewAll, m_btnMirror, m_btnFlip,
+        m_btnSound, m_btnNormal, m_btnEvent, m_btnPark, m_btnPhoto, m_btnListGroup, m_btnEventGroup, m_btnMapHide,
+        m_btnMapShow, m_btnMapExpand, m_btnHidden1049, m_btnHidden1056, m_btnHidden1010, m_btnHidden1025,
+        m_btnHidden1150, m_btnHidden1151;
     CBitmapSlider m_sliderPosition, m_sliderVolume;
     CStatic m_graph, m_videoHost1, m_videoHost2;
     CTPStatic m_labels[14];
@@ -189,6 +191,7 @@ public:
     // Selected row of the shown list (file index or event index).
     int SelectedRow() const { return m_showFileGroup ? m_selFile : m_showEventList ? m_selEvent : -1; }
     const catalogue::EntryTable& CatalogueTable() const { return m_entryTable; }
+
 private:
     void SelectDevice(const CString& root);
     void LoadCatalogue();

@@ -10,9 +10,9 @@ void CTessaroDlg::InitMediaGraph() {
 // whatever is missing.
 void CTessaroDlg::CheckMediaComponents() {
     switch (m_player.CheckFilters()) {
-    case -1: AskUser(L"Filter error2", L"Can not find source filter.", false); break;
-    case -2: AskUser(L"Filter error", L"Can not find video filter (ffdshow).", false); break;
-    default: break;  // a missing audio decoder or brightness filter is not reported
+        case -1: AskUser(L"Filter error2", L"Can not find source filter.", false); break;
+        case -2: AskUser(L"Filter error", L"Can not find video filter (ffdshow).", false); break;
+        default: break;  // a missing audio decoder or brightness filter is not reported
     }
 }
 

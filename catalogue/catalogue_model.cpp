@@ -27,10 +27,22 @@ bool ReadStamp(const std::string& name, uint64_t& stamp) {
 
 RecType TypeOfLetter(char letter) {
     switch (letter) {
-        case 'N': case 'n': case 'R': case 'r': case 'I': case 'i': return RecType::Normal;
-        case 'E': case 'e': return RecType::Event;
-        case 'P': case 'p': case 'M': case 'm': return RecType::Park;
-        case 'U': case 'u': case 'J': case 'j': return RecType::Photo;
+        case 'N':
+        case 'n':
+        case 'R':
+        case 'r':
+        case 'I':
+        case 'i': return RecType::Normal;
+        case 'E':
+        case 'e': return RecType::Event;
+        case 'P':
+        case 'p':
+        case 'M':
+        case 'm': return RecType::Park;
+        case 'U':
+        case 'u':
+        case 'J':
+        case 'j': return RecType::Photo;
         default: return RecType::Other;
     }
 }
@@ -62,7 +74,9 @@ unsigned ApplyFilterCode(unsigned set, int code) {
         case 2: return set ^ kFilterNormal;
         case 3: return set ^ kFilterPark;
         case 4: return set ^ kFilterPhoto;
-        case 5: case 6: case 7: return 0;
+        case 5:
+        case 6:
+        case 7: return 0;
         default: return set;
     }
 }
@@ -72,9 +86,7 @@ std::string Entry::DateText() const {
     return "20" + name.substr(2, 2) + "-" + name.substr(4, 2) + "-" + name.substr(6, 2);
 }
 std::string Entry::HourText() const { return valid ? name.substr(9, 2) : std::string(); }
-std::string Entry::MinSecText() const {
-    return valid ? name.substr(11, 2) + ":" + name.substr(13, 2) : std::string();
-}
+std::string Entry::MinSecText() const { return valid ? name.substr(11, 2) + ":" + name.substr(13, 2) : std::string(); }
 std::string Entry::DateTimeText() const {
     if (!valid) return {};
     return DateText() + " " + name.substr(9, 2) + ":" + name.substr(11, 2) + ":" + name.substr(13, 2);

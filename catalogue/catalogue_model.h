@@ -35,10 +35,10 @@ unsigned ApplyFilterCode(unsigned set, int code);
 // One entry record read: its name and, when the name has the expected shape
 // (at least 17 characters, digits at 2-7 and 9-14), its parts.
 struct Entry {
-    std::string name;       // up to the first NUL of the 40 bytes
-    bool valid = false;     // false: never listed
+    std::string name;    // up to the first NUL of the 40 bytes
+    bool valid = false;  // false: never listed
     RecType type = RecType::Other;
-    uint64_t stamp = 0;     // YYMMDDhhmmss as one decimal number
+    uint64_t stamp = 0;                // YYMMDDhhmmss as one decimal number
     std::string DateText() const;      // "20YY-MM-DD"
     std::string HourText() const;      // "hh"
     std::string MinSecText() const;    // "mm:ss"
@@ -85,8 +85,12 @@ private:
     size_t m_capacity = 0, m_filled = 0;
 };
 
-struct FileRow { std::string minSec, typeText, name; };
-struct EventRow { std::string typeText, dateTime, name; };
+struct FileRow {
+    std::string minSec, typeText, name;
+};
+struct EventRow {
+    std::string typeText, dateTime, name;
+};
 
 struct ListContents {
     std::vector<std::string> dates, hours;

@@ -4,8 +4,8 @@
 int ProbeDiskNumber(wchar_t letter) {
     wchar_t path[] = L"\\\\?\\X:";
     path[4] = letter;
-    HANDLE volume = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  0, nullptr);
+    HANDLE volume =
+        ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (volume == INVALID_HANDLE_VALUE) return -1;
     int result = -1;
     union {

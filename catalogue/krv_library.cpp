@@ -3,30 +3,86 @@
 
 // Slots in declaration order; the lookup order differs (see kLookupOrder).
 enum KrvLibrary::Slot : size_t {
-    kCreate, kDelete, kOpen, kClose, kRead, kWrite, kFormat, kCheckKrvDevice, kCheckVersion,
-    kGetFileFrameCnt, kGetFileIndexInfo, kGetFileCnt, kGetFileList, kGetFileFlag,
-    kFindStartStop, kGetPbPos, kSetSeekPos, kPbInit, kPbDeInit, kPbStart, kPbStop,
-    kFatPbStart, kFatPbStop, kReadFrame, kMakeAviFile, kMakeKrvFile, kMakePlayFile,
-    kStopMakePlayFile, kMakeDataFile, kSetPcfolder, kSetConfigData, kGetConfigData,
-    kGetDeviceName, kSetDevice, kMakePictureFile
+    kCreate,
+    kDelete,
+    kOpen,
+    kClose,
+    kRead,
+    kWrite,
+    kFormat,
+    kCheckKrvDevice,
+    kCheckVersion,
+    kGetFileFrameCnt,
+    kGetFileIndexInfo,
+    kGetFileCnt,
+    kGetFileList,
+    kGetFileFlag,
+    kFindStartStop,
+    kGetPbPos,
+    kSetSeekPos,
+    kPbInit,
+    kPbDeInit,
+    kPbStart,
+    kPbStop,
+    kFatPbStart,
+    kFatPbStop,
+    kReadFrame,
+    kMakeAviFile,
+    kMakeKrvFile,
+    kMakePlayFile,
+    kStopMakePlayFile,
+    kMakeDataFile,
+    kSetPcfolder,
+    kSetConfigData,
+    kGetConfigData,
+    kGetDeviceName,
+    kSetDevice,
+    kMakePictureFile
 };
 
 namespace {
 const char* const kNames[KrvLibrary::kEntryPointCount] = {
-    "KRV_Create", "KRV_Delete", "KRV_Open", "KRV_Close", "KRV_Read", "KRV_Write", "KRV_Format",
-    "KRV_Check_Krv_Device", "KRV_Check_Version", "KRV_Get_File_Frame_Cnt",
-    "KRV_Get_File_Index_Info", "KRV_Get_File_Cnt", "KRV_Get_File_List", "KRV_Get_File_Flag",
-    "KRV_Find_Start_Stop", "KRV_Get_PB_Pos", "KRV_Set_Seek_Pos", "KRV_PB_Init", "KRV_PB_DeInit",
-    "KRV_PB_Start", "KRV_PB_Stop", "KRV_FAT_PB_Start", "KRV_FAT_PB_Stop", "KRV_Read_Frame",
-    "KRV_Make_Avi_File", "KRV_Make_Krv_File", "KRV_Make_Play_File", "KRV_Stop_Make_Play_File",
-    "KRV_Make_Data_File", "KRV_Set_Pcfolder", "KRV_Set_Config_Data", "KRV_Get_Config_Data",
-    "KRV_Get_Device_Name", "KRV_Set_Device", "KRV_Make_Picture_File",
+    "KRV_Create",
+    "KRV_Delete",
+    "KRV_Open",
+    "KRV_Close",
+    "KRV_Read",
+    "KRV_Write",
+    "KRV_Format",
+    "KRV_Check_Krv_Device",
+    "KRV_Check_Version",
+    "KRV_Get_File_Frame_Cnt",
+    "KRV_Get_File_Index_Info",
+    "KRV_Get_File_Cnt",
+    "KRV_Get_File_List",
+    "KRV_Get_File_Flag",
+    "KRV_Find_Start_Stop",
+    "KRV_Get_PB_Pos",
+    "KRV_Set_Seek_Pos",
+    "KRV_PB_Init",
+    "KRV_PB_DeInit",
+    "KRV_PB_Start",
+    "KRV_PB_Stop",
+    "KRV_FAT_PB_Start",
+    "KRV_FAT_PB_Stop",
+    "KRV_Read_Frame",
+    "KRV_Make_Avi_File",
+    "KRV_Make_Krv_File",
+    "KRV_Make_Play_File",
+    "KRV_Stop_Make_Play_File",
+    "KRV_Make_Data_File",
+    "KRV_Set_Pcfolder",
+    "KRV_Set_Config_Data",
+    "KRV_Get_Config_Data",
+    "KRV_Get_Device_Name",
+    "KRV_Set_Device",
+    "KRV_Make_Picture_File",
 };
 
 // Slot order, except that the folder call is looked up right after the seek call.
 const size_t kLookupOrder[KrvLibrary::kEntryPointCount] = {
-    0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 29, 17, 18, 19, 20, 21, 22, 23,
-    24, 25, 26, 27, 28, 30, 31, 32, 33, 34,
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 29,
+    17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 30, 31, 32, 33, 34,
 };
 
 // Entry points that may be missing.
@@ -46,14 +102,14 @@ using PlayFileFn = int (*)(void*, const char*, unsigned char*, unsigned char*);
 using PictureFn = int (*)(void*, const char*, unsigned int*, unsigned char*);
 
 template <typename F>
-F As(void* p) { return reinterpret_cast<F>(p); }
+F As(void* p) {
+    return reinterpret_cast<F>(p);
+}
 
 const wchar_t kFileName[] = L"KRVLib.dll";
 }  // namespace
 
-const char* KrvLibrary::EntryPointName(size_t slot) {
-    return slot < kEntryPointCount ? kNames[slot] : nullptr;
-}
+const char* KrvLibrary::EntryPointName(size_t slot) { return slot < kEntryPointCount ? kNames[slot] : nullptr; }
 
 bool KrvLibrary::RequiredPresent() const {
     if (!m_module) return false;

@@ -54,8 +54,7 @@ void SelectDriveDlg::FillDriveList() {
     // A card reader without a card must not make the system ask for one.
     UINT oldMode = ::SetErrorMode(SEM_FAILCRITICALERRORS);
     m_letterCount = RemovableRoots(
-        ::GetLogicalDrives(), [](const wchar_t* root) { return ::GetDriveTypeW(root) == DRIVE_REMOVABLE; },
-        m_letters);
+        ::GetLogicalDrives(), [](const wchar_t* root) { return ::GetDriveTypeW(root) == DRIVE_REMOVABLE; }, m_letters);
     ::SetErrorMode(oldMode);
     // Roots are added in letter order, so the sorted list keeps the letter
     // array's order.

@@ -43,7 +43,7 @@ private:
     CSkinButton m_ok, m_cancel;
     CTPStatic m_title, m_driveLabel;
     CComboBox m_drives;
-    CDC m_back;               // background with the labels, built once
+    CDC m_back;  // background with the labels, built once
     CBitmap m_backBitmap;
     HGDIOBJ m_backOld = nullptr;
     wchar_t m_letters[26] = {};

@@ -4,12 +4,14 @@
 CWinApp* CWinApp::s_app = nullptr;
 
 CWinApp::CWinApp() { s_app = this; }
-CWinApp::~CWinApp() { if (s_app == this) s_app = nullptr; }
+CWinApp::~CWinApp() {
+    if (s_app == this) s_app = nullptr;
+}
 
 HINSTANCE CWinApp::ResourceHandle() { return ::GetModuleHandleW(nullptr); }
 
 BOOL CWinApp::PreTranslateMessage(MSG* msg) {
-    for (HWND w = msg->hwnd; w; ) {
+    for (HWND w = msg->hwnd; w;) {
         if (CWnd* wnd = CWnd::FromHandlePermanent(w)) {
             if (wnd->PreTranslateMessage(msg)) return TRUE;
         }
@@ -49,7 +51,9 @@ int CWinApp::Run() {
 bool AfxSocketInit() {
     WSADATA data{};
     if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
-    static struct Cleanup { ~Cleanup() { ::WSACleanup(); } } cleanup;
+    static struct Cleanup {
+        ~Cleanup() { ::WSACleanup(); }
+    } cleanup;
     return true;
 }
 

@@ -11,10 +11,9 @@ CString CComboBox::GetLBText(int i) const {
 }
 
 bool CListCtrl::Create(DWORD style, const RECT& r, CWnd* parent, UINT id) {
-    HWND w = ::CreateWindowExW(0, WC_LISTVIEWW, L"", style | WS_CHILD, r.left, r.top,
-                               r.right - r.left, r.bottom - r.top, parent->GetSafeHwnd(),
-                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                               CWinApp::ResourceHandle(), nullptr);
+    HWND w = ::CreateWindowExW(0, WC_LISTVIEWW, L"", style | WS_CHILD, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, parent->GetSafeHwnd(),
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), CWinApp::ResourceHandle(), nullptr);
     return w && SubclassWindow(w);
 }
 
@@ -65,14 +64,12 @@ bool CListCtrl::SetCheck(int item, bool on) {
     return SetItemState(item, INDEXTOSTATEIMAGEMASK(on ? 2 : 1), LVIS_STATEIMAGEMASK);
 }
 
-bool CListCtrl::GetCheck(int item) const {
-    return ((GetItemState(item, LVIS_STATEIMAGEMASK) >> 12) - 1) == 1;
-}
+bool CListCtrl::GetCheck(int item) const { return ((GetItemState(item, LVIS_STATEIMAGEMASK) >> 12) - 1) == 1; }
 
 bool CToolTipCtrl::Create(CWnd* parent, DWORD style) {
-    HWND w = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent->GetSafeHwnd(),
-                               nullptr, CWinApp::ResourceHandle(), nullptr);
+    HWND w =
+        ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                          CW_USEDEFAULT, parent->GetSafeHwnd(), nullptr, CWinApp::ResourceHandle(), nullptr);
     return w && SubclassWindow(w);
 }
 

@@ -12,7 +12,9 @@ class CStatic : public CWnd {};
 
 class CComboBox : public CWnd {
 public:
-    int AddString(const wchar_t* s) { return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s))); }
+    int AddString(const wchar_t* s) {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s)));
+    }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     void SetCurSel(int i) { SendMessage(CB_SETCURSEL, static_cast<WPARAM>(i)); }
@@ -47,8 +49,12 @@ public:
     bool SetCheck(int item, bool on);
     bool GetCheck(int item) const;
     bool SetItemState(int item, UINT state, UINT mask);
-    UINT GetItemState(int item, UINT mask) const { return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), mask)); }
-    int GetNextItem(int start, int flags) const { return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags)); }
+    UINT GetItemState(int item, UINT mask) const {
+        return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), mask));
+    }
+    int GetNextItem(int start, int flags) const {
+        return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags));
+    }
     bool EnsureVisible(int item) { return SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE) != 0; }
     void SetBkColor(COLORREF c) { SendMessage(LVM_SETBKCOLOR, 0, static_cast<LPARAM>(c)); }
     void SetTextBkColor(COLORREF c) { SendMessage(LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(c)); }

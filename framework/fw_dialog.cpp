@@ -51,8 +51,14 @@ INT_PTR CDialog::DoModal() {
                 if (!app->PumpMessage()) break;
             } else {
                 MSG msg;
-                if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) { ::PostQuitMessage(0); break; }
-                if (!::IsDialogMessageW(w, &msg)) { ::TranslateMessage(&msg); ::DispatchMessageW(&msg); }
+                if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+                    ::PostQuitMessage(0);
+                    break;
+                }
+                if (!::IsDialogMessageW(w, &msg)) {
+                    ::TranslateMessage(&msg);
+                    ::DispatchMessageW(&msg);
+                }
             }
         }
     }
@@ -94,8 +100,14 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (DispatchToObjects(msg, wp, lp, result)) return result;
     if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
         // Commands of the dialog manager (Enter, Escape, the close message).
-        if (LOWORD(wp) == IDOK) { OnOK(); return 0; }
-        if (LOWORD(wp) == IDCANCEL) { OnCancel(); return 0; }
+        if (LOWORD(wp) == IDOK) {
+            OnOK();
+            return 0;
+        }
+        if (LOWORD(wp) == IDCANCEL) {
+            OnCancel();
+            return 0;
+        }
     }
     return DefWindowProc(msg, wp, lp);
 }

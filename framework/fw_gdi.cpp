@@ -3,8 +3,8 @@
 
 bool CBitmap::LoadBitmap(UINT id) {
     DeleteObject();
-    HBITMAP loaded = static_cast<HBITMAP>(::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id),
-                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP loaded = static_cast<HBITMAP>(
+        ::LoadImageW(CWinApp::ResourceHandle(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!loaded) return false;
     // Kept as a 32-bit DIB: drawing it onto 32-bit buffers is then a plain copy
     // rather than a 24-bit conversion on every blit, and its colours stay exact
@@ -50,9 +50,8 @@ SIZE CBitmap::GetSize() const {
 
 bool CFont::CreateFont(int height, int weight, const wchar_t* face, BYTE pitchAndFamily) {
     DeleteObject();
-    m_h = ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        pitchAndFamily, face);
+    m_h = ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitchAndFamily, face);
     return m_h != nullptr;
 }
 

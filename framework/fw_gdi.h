@@ -14,12 +14,23 @@ public:
     CGdiObject& operator=(const CGdiObject&) = delete;
     CGdiObject(CGdiObject&& o) noexcept : m_h(std::exchange(o.m_h, nullptr)) {}
     CGdiObject& operator=(CGdiObject&& o) noexcept {
-        if (this != &o) { DeleteObject(); m_h = std::exchange(o.m_h, nullptr); }
+        if (this != &o) {
+            DeleteObject();
+            m_h = std::exchange(o.m_h, nullptr);
+        }
         return *this;
     }
-    void Attach(H h) { DeleteObject(); m_h = h; }
+    void Attach(H h) {
+        DeleteObject();
+        m_h = h;
+    }
     H Detach() { return std::exchange(m_h, nullptr); }
-    void DeleteObject() { if (m_h) { ::DeleteObject(m_h); m_h = nullptr; } }
+    void DeleteObject() {
+        if (m_h) {
+            ::DeleteObject(m_h);
+            m_h = nullptr;
+        }
+    }
     H GetSafeHandle() const { return m_h; }
     operator H() const { return m_h; }
     explicit operator bool() const { return m_h != nullptr; }
@@ -88,7 +99,11 @@ protected:
 class CClientDC : public CDC {
 public:
     explicit CClientDC(HWND w) : m_wnd(w) { m_hDC = ::GetDC(w); }
-    ~CClientDC() override { if (m_hDC) ::ReleaseDC(m_wnd, m_hDC); m_hDC = nullptr; }
+    ~CClientDC() override {
+        if (m_hDC) ::ReleaseDC(m_wnd, m_hDC);
+        m_hDC = nullptr;
+    }
+
 private:
     HWND m_wnd;
 };
@@ -96,7 +111,11 @@ private:
 class CWindowDC : public CDC {
 public:
     explicit CWindowDC(HWND w) : m_wnd(w) { m_hDC = ::GetWindowDC(w); }
-    ~CWindowDC() override { if (m_hDC) ::ReleaseDC(m_wnd, m_hDC); m_hDC = nullptr; }
+    ~CWindowDC() override {
+        if (m_hDC) ::ReleaseDC(m_wnd, m_hDC);
+        m_hDC = nullptr;
+    }
+
 private:
     HWND m_wnd;
 };
@@ -104,8 +123,12 @@ private:
 class CPaintDC : public CDC {
 public:
     explicit CPaintDC(HWND w) : m_wnd(w) { m_hDC = ::BeginPaint(w, &m_ps); }
-    ~CPaintDC() override { ::EndPaint(m_wnd, &m_ps); m_hDC = nullptr; }
+    ~CPaintDC() override {
+        ::EndPaint(m_wnd, &m_ps);
+        m_hDC = nullptr;
+    }
     const PAINTSTRUCT& Paint() const { return m_ps; }
+
 private:
     HWND m_wnd;
     PAINTSTRUCT m_ps{};
@@ -115,9 +138,12 @@ private:
 class CSelect {
 public:
     CSelect(HDC dc, HGDIOBJ obj) : m_dc(dc), m_old(obj ? ::SelectObject(dc, obj) : nullptr) {}
-    ~CSelect() { if (m_old) ::SelectObject(m_dc, m_old); }
+    ~CSelect() {
+        if (m_old) ::SelectObject(m_dc, m_old);
+    }
     CSelect(const CSelect&) = delete;
     CSelect& operator=(const CSelect&) = delete;
+
 private:
     HDC m_dc;
     HGDIOBJ m_old;

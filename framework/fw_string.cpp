@@ -14,7 +14,10 @@ void CString::FormatV(const wchar_t* fmt, va_list args) {
             assign(buf.data(), static_cast<size_t>(n));
             return;
         }
-        if (buf.size() > (1u << 20)) { clear(); return; }
+        if (buf.size() > (1u << 20)) {
+            clear();
+            return;
+        }
         buf.resize(buf.size() * 2);
     }
 }

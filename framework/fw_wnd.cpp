@@ -77,9 +77,7 @@ bool CWnd::SubclassWindow(HWND w) {
     return m_oldProc != nullptr;
 }
 
-bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
-    return parent && SubclassWindow(parent->GetDlgItem(id));
-}
+bool CWnd::SubclassDlgItem(UINT id, CWnd* parent) { return parent && SubclassWindow(parent->GetDlgItem(id)); }
 
 HWND CWnd::UnsubclassWindow() {
     HWND w = m_hWnd;
@@ -159,9 +157,7 @@ bool CWnd::DispatchToObjects(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     return m_map.Dispatch(msg, wp, lp, result);
 }
 
-LRESULT CWnd::Default() {
-    return DefWindowProc(m_current.msg, m_current.wp, m_current.lp);
-}
+LRESULT CWnd::Default() { return DefWindowProc(m_current.msg, m_current.wp, m_current.lp); }
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (m_oldProc) return ::CallWindowProcW(m_oldProc, m_hWnd, msg, wp, lp);

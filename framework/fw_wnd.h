@@ -30,9 +30,20 @@ public:
     bool Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const;
 
 private:
-    struct Msg { UINT msg; Handler h; };
-    struct Cmd { UINT id; UINT code; CommandHandler h; };
-    struct Ntf { UINT id; UINT code; NotifyHandler h; };
+    struct Msg {
+        UINT msg;
+        Handler h;
+    };
+    struct Cmd {
+        UINT id;
+        UINT code;
+        CommandHandler h;
+    };
+    struct Ntf {
+        UINT id;
+        UINT code;
+        NotifyHandler h;
+    };
     std::vector<Msg> m_messages;
     std::vector<Cmd> m_commands;
     std::vector<Ntf> m_notifies;
@@ -82,9 +93,19 @@ public:
     BOOL EnableWindow(BOOL on = TRUE) { return ::EnableWindow(m_hWnd, on); }
     BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void MoveWindow(int x, int y, int w, int h, BOOL repaint = TRUE) { ::MoveWindow(m_hWnd, x, y, w, h, repaint); }
-    void MoveWindow(const RECT& r, BOOL repaint = TRUE) { MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top, repaint); }
-    RECT GetClientRect() const { RECT r{}; ::GetClientRect(m_hWnd, &r); return r; }
-    RECT GetWindowRect() const { RECT r{}; ::GetWindowRect(m_hWnd, &r); return r; }
+    void MoveWindow(const RECT& r, BOOL repaint = TRUE) {
+        MoveWindow(r.left, r.top, r.right - r.left, r.bottom - r.top, repaint);
+    }
+    RECT GetClientRect() const {
+        RECT r{};
+        ::GetClientRect(m_hWnd, &r);
+        return r;
+    }
+    RECT GetWindowRect() const {
+        RECT r{};
+        ::GetWindowRect(m_hWnd, &r);
+        return r;
+    }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     void CenterWindow(HWND alternateOwner = nullptr);
@@ -116,7 +137,11 @@ private:
     WNDPROC m_oldProc = nullptr;
     MessageMap m_map;
     bool m_mapBuilt = false;
-    struct Current { UINT msg; WPARAM wp; LPARAM lp; };
+    struct Current {
+        UINT msg;
+        WPARAM wp;
+        LPARAM lp;
+    };
     Current m_current{};
 };
 

@@ -18,8 +18,8 @@ int CBitmapSlider::PositionFor(int x, int minimum, int maximum, int width, int t
     return static_cast<int>(std::trunc(v));
 }
 
-bool CBitmapSlider::LoadImagePair(UINT id, CBitmap& image, CBitmap& mask, bool transparent, COLORREF key,
-                                  int keyX, int keyY) {
+bool CBitmapSlider::LoadImagePair(UINT id, CBitmap& image, CBitmap& mask, bool transparent, COLORREF key, int keyX,
+                                  int keyY) {
     mask.DeleteObject();
     if (!image.LoadBitmap(id)) return false;
     if (!transparent) return true;
@@ -147,8 +147,8 @@ void CBitmapSlider::Notify(UINT msg) {
     if (parent) ::PostMessageW(parent, msg, GetDlgCtrlID(), static_cast<LPARAM>(m_pos));
 }
 
-void CBitmapSlider::DrawImage(HDC dc, int x, int y, int w, int h, const CBitmap& image, const CBitmap& mask,
-                              int sx, bool transparent) {
+void CBitmapSlider::DrawImage(HDC dc, int x, int y, int w, int h, const CBitmap& image, const CBitmap& mask, int sx,
+                              bool transparent) {
     if (!image || w <= 0 || h <= 0) return;
     CDC src;
     if (!src.CreateCompatibleDC(dc)) return;
@@ -274,8 +274,10 @@ void CBitmapSlider::DeclareMessageMap(MessageMap& map) {
             case VK_NEXT: next = m_pos + m_page; break;
             case VK_END: next = m_max; break;
             case VK_HOME: next = m_min; break;
-            case VK_LEFT: case VK_UP: next = m_pos - 1; break;
-            case VK_RIGHT: case VK_DOWN: next = m_pos + 1; break;
+            case VK_LEFT:
+            case VK_UP: next = m_pos - 1; break;
+            case VK_RIGHT:
+            case VK_DOWN: next = m_pos + 1; break;
             default: return Default();
         }
         SetPosition(next);

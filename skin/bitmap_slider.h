@@ -13,10 +13,10 @@ public:
     // Key colour meaning "take the key from the image's pixel at (keyX, keyY)".
     static constexpr COLORREF kKeyFromPixel = 0xFF000000;
 
-    bool SetChannelImages(UINT channel, UINT active, bool transparent, COLORREF key = RGB(255, 0, 255),
-                          int keyX = 0, int keyY = 0);
-    bool SetThumbImages(UINT thumb, UINT active, bool transparent, COLORREF key = RGB(255, 0, 255),
-                        int keyX = 0, int keyY = 0);
+    bool SetChannelImages(UINT channel, UINT active, bool transparent, COLORREF key = RGB(255, 0, 255), int keyX = 0,
+                          int keyY = 0);
+    bool SetThumbImages(UINT thumb, UINT active, bool transparent, COLORREF key = RGB(255, 0, 255), int keyX = 0,
+                        int keyY = 0);
     void SetRange(int minimum, int maximum, bool redraw = false);
     void SetRangeMin(int minimum, bool redraw = false);
     void SetRangeMax(int maximum, bool redraw = false);
@@ -48,8 +48,8 @@ private:
     void ReleaseChannel();
     void ReleaseThumb();
     void Paint();
-    void DrawImage(HDC dc, int x, int y, int w, int h, const CBitmap& image, const CBitmap& mask,
-                   int sx, bool transparent);
+    void DrawImage(HDC dc, int x, int y, int w, int h, const CBitmap& image, const CBitmap& mask, int sx,
+                   bool transparent);
     void DrawFocus(HDC dc);
     int Centre() const { return CentreFor(m_pos, m_min, m_max, m_width, m_thumbW); }
     void OnMouseMove(int x);

@@ -192,7 +192,8 @@ HRESULT CImage::Save(const wchar_t* path) const {
     }
     if (!pic) pic = Gdiplus::Bitmap::FromHBITMAP(m_bmp, nullptr);
     if (!pic) return E_OUTOFMEMORY;
-    HRESULT hr = pic->GetLastStatus() == Gdiplus::Ok && pic->Save(path, &encoder, nullptr) == Gdiplus::Ok ? S_OK : E_FAIL;
+    HRESULT hr =
+        pic->GetLastStatus() == Gdiplus::Ok && pic->Save(path, &encoder, nullptr) == Gdiplus::Ok ? S_OK : E_FAIL;
     delete pic;
     return hr;
 }

@@ -26,8 +26,7 @@ void CLoadingDlg::ShowBusy(HWND owner) {
     RECT r{};
     ::GetWindowRect(owner, &r);
     int w = r.right - r.left, h = r.bottom - r.top;
-    ::SetWindowPos(m_hWnd, nullptr, r.left + w / 2 - 50, r.top + h / 2 - 50, 100, 100,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hWnd, nullptr, r.left + w / 2 - 50, r.top + h / 2 - 50, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE);
     // Shown before the worker starts, so that its first picture (383) lands on
     // a visible window instead of being lost on a hidden one.
     ::ShowWindow(m_hWnd, SW_SHOWNA);

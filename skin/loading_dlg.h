@@ -18,7 +18,9 @@ public:
     int FrameIndex() const { return m_frame.load(); }
     bool IsAnimating() const { return m_running.load(); }
     // Resource number of the picture drawn for a frame index.
-    static UINT PictureFor(int frameIndex) { return frameIndex >= 0 && frameIndex <= 10 ? 382u + static_cast<UINT>(frameIndex) : 393u; }
+    static UINT PictureFor(int frameIndex) {
+        return frameIndex >= 0 && frameIndex <= 10 ? 382u + static_cast<UINT>(frameIndex) : 393u;
+    }
 
 protected:
     BOOL OnInitDialog() override;

@@ -35,8 +35,8 @@ QxMemDC::QxMemDC(HDC target, const RECT* rect, bool copyFirst) : m_target(target
 
 QxMemDC::~QxMemDC() {
     if (m_memDC) {
-        ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left,
-                 m_rect.bottom - m_rect.top, m_hDC, m_rect.left, m_rect.top, SRCCOPY);
+        ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_hDC,
+                 m_rect.left, m_rect.top, SRCCOPY);
         ::SelectObject(m_hDC, m_oldBitmap);
     } else {
         m_hDC = nullptr;  // the target is not ours to delete
@@ -51,7 +51,7 @@ CMemoryDC::CMemoryDC(HDC target, const RECT& rect) : m_target(target), m_rect(re
 }
 
 CMemoryDC::~CMemoryDC() {
-    ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left,
-             m_rect.bottom - m_rect.top, m_hDC, m_rect.left, m_rect.top, SRCCOPY);
+    ::BitBlt(m_target, m_rect.left, m_rect.top, m_rect.right - m_rect.left, m_rect.bottom - m_rect.top, m_hDC,
+             m_rect.left, m_rect.top, SRCCOPY);
     ::SelectObject(m_hDC, m_oldBitmap);
 }

@@ -80,8 +80,10 @@ bool NotifyDlg::IsSwallowedKey(const MSG& msg) {
     if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4) return true;
     if (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR) {
         switch (msg.wParam) {
-            case VK_ESCAPE: case VK_RETURN: case VK_SPACE: case VK_CANCEL:
-                return true;
+            case VK_ESCAPE:
+            case VK_RETURN:
+            case VK_SPACE:
+            case VK_CANCEL: return true;
         }
     }
     return false;

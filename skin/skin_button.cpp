@@ -8,8 +8,8 @@ const COLORREF kKey = RGB(255, 0, 255);
 
 CSkinButton::CSkinButton() : m_textColor(::GetSysColor(COLOR_BTNTEXT)) {}
 
-void CSkinButton::SetSkinImages(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus,
-                                UINT mask, short mode, short border, short margin) {
+void CSkinButton::SetSkinImages(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus, UINT mask, short mode,
+                                short border, short margin) {
     for (CBitmap* b : {&m_normal, &m_pressed, &m_disabled, &m_mask, &m_hoverImg, &m_focus}) b->DeleteObject();
     if (normal) m_normal.LoadBitmap(normal);
     if (pressed) m_pressed.LoadBitmap(pressed);
@@ -57,7 +57,10 @@ HRGN CSkinButton::RegionFromMask(HBITMAP bmp, COLORREF key) {
     for (int y = 0; y < h; ++y) {
         const DWORD* row = &px[static_cast<size_t>(y) * w];
         for (int x = 0; x < w;) {
-            if ((row[x] & 0xFFFFFF) == keyPx) { ++x; continue; }
+            if ((row[x] & 0xFFFFFF) == keyPx) {
+                ++x;
+                continue;
+            }
             int start = x;
             while (x < w && (row[x] & 0xFFFFFF) != keyPx) ++x;
             if (runs.size() == runs.capacity()) runs.reserve(runs.capacity() + 40);
@@ -119,9 +122,7 @@ void CSkinButton::DeclareMessageMap(MessageMap& map) {
         m_held = false;
         return Default();
     });
-    map.On(WM_LBUTTONDBLCLK, [this](WPARAM wp, LPARAM lp) -> LRESULT {
-        return SendMessage(WM_LBUTTONDOWN, wp, lp);
-    });
+    map.On(WM_LBUTTONDBLCLK, [this](WPARAM wp, LPARAM lp) -> LRESULT { return SendMessage(WM_LBUTTONDOWN, wp, lp); });
     map.On(WM_MOUSEMOVE, [this](WPARAM wp, LPARAM lp) -> LRESULT {
         Relay(WM_MOUSEMOVE, wp, lp);
         if (m_held && ::GetCapture() == m_hWnd) {
@@ -178,7 +179,8 @@ void CSkinButton::PlaceImage(HDC dc, const RECT& r, const CBitmap& image) {
     if (m_mode == 2) {
         for (int y = r.top; y < r.bottom; y += s.cy)
             for (int x = r.left; x < r.right; x += s.cx)
-                ::BitBlt(dc, x, y, std::min<int>(s.cx, r.right - x), std::min<int>(s.cy, r.bottom - y), src, 0, 0, SRCCOPY);
+                ::BitBlt(dc, x, y, std::min<int>(s.cx, r.right - x), std::min<int>(s.cy, r.bottom - y), src, 0, 0,
+                         SRCCOPY);
         return;
     }
     if (!m_mask) {
@@ -223,8 +225,14 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& di) {
         POINT pt;
         if (::GetCursorPos(&pt)) {
             HWND under = ::WindowFromPoint(pt);
-            if (under == m_hWnd && !Pushed()) { SendMessage(BM_SETSTATE, TRUE); return; }
-            if (under != m_hWnd && Pushed()) { SendMessage(BM_SETSTATE, FALSE); return; }
+            if (under == m_hWnd && !Pushed()) {
+                SendMessage(BM_SETSTATE, TRUE);
+                return;
+            }
+            if (under != m_hWnd && Pushed()) {
+                SendMessage(BM_SETSTATE, FALSE);
+                return;
+            }
         }
     }
     // Buttons draw with their parent's clipping (the button class asks for the

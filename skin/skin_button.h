@@ -10,8 +10,8 @@ public:
     CSkinButton();
     // Resource ids (0 = none), draw mode (0 actual size, 1 stretched, 2 tiled),
     // border flag and focus margin.
-    void SetSkinImages(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus, UINT mask,
-                       short mode, short border, short margin);
+    void SetSkinImages(UINT normal, UINT pressed, UINT hover, UINT disabled, UINT focus, UINT mask, short mode,
+                       short border, short margin);
     void SetTipText(const wchar_t* text);
     CToolTipCtrl* ToolTip() { return m_tipCreated ? &m_tip : nullptr; }
 

@@ -128,7 +128,8 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
             if (list && delta != 0) {
                 RECT row{LVIR_BOUNDS, 0, 0, 0};
                 int rowH = 0;
-                if (::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) rowH = row.bottom - row.top;
+                if (::SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)))
+                    rowH = row.bottom - row.top;
                 ::SendMessageW(list, LVM_SCROLL, 0, static_cast<LPARAM>(delta * rowH));
             }
             m_thumbTop = std::max(MinTop(), std::min(m_thumbTop, MaxTop()));
@@ -262,7 +263,10 @@ void CSkinListCtrl::InitSkin(bool headerCheckBox, int checkBoxSize) {
             m_scrollbar.Create(parentObj, 0xFFFF);
         } else {
             // A parent without an object of its own: create through a stand-in.
-            struct Host : CWnd { explicit Host(HWND w) { m_hWnd = w; } ~Host() override { m_hWnd = nullptr; } } host(parent);
+            struct Host : CWnd {
+                explicit Host(HWND w) { m_hWnd = w; }
+                ~Host() override { m_hWnd = nullptr; }
+            } host(parent);
             m_scrollbar.Create(&host, 0xFFFF);
         }
     }
@@ -318,9 +322,7 @@ bool CSkinListCtrl::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) 
     if (nm->code != static_cast<UINT>(NM_CUSTOMDRAW)) return false;
     auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
     switch (cd->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT:
-            result = CDRF_NOTIFYITEMDRAW;
-            return true;
+        case CDDS_PREPAINT: result = CDRF_NOTIFYITEMDRAW; return true;
         case CDDS_ITEMPREPAINT: {
             const int item = static_cast<int>(cd->nmcd.dwItemSpec);
             g_rowWasSelected = (GetItemState(item, LVIS_SELECTED) & LVIS_SELECTED) != 0;
@@ -339,9 +341,7 @@ bool CSkinListCtrl::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) 
             }
             result = CDRF_DODEFAULT;
             return true;
-        default:
-            result = CDRF_DODEFAULT;
-            return true;
+        default: result = CDRF_DODEFAULT; return true;
     }
 }
 
@@ -353,7 +353,8 @@ void CSkinListCtrl::DeclareMessageMap(MessageMap& map) {
     });
     map.On(WM_NCCALCSIZE, [this](WPARAM, LPARAM) -> LRESULT {
         LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
-        if (style & (WS_HSCROLL | WS_VSCROLL)) ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
+        if (style & (WS_HSCROLL | WS_VSCROLL))
+            ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, style & ~(WS_HSCROLL | WS_VSCROLL));
         return Default();
     });
     map.On(WM_MOUSEWHEEL, [this](WPARAM wp, LPARAM) -> LRESULT {

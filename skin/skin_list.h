@@ -35,7 +35,10 @@ private:
     void Draw(HDC dc);
     void Redraw();
     void Command(WPARAM code);
-    int Height() const { RECT r = GetClientRect(); return r.bottom - r.top; }
+    int Height() const {
+        RECT r = GetClientRect();
+        return r.bottom - r.top;
+    }
     int MinTop() const { return m_upH; }
     int MaxTop() const { return Height() - m_downH - m_thumbH; }
     static bool In(int x, int y, int left, int top, SIZE s) {
@@ -105,7 +108,9 @@ protected:
 
 private:
     void Paint();
-    void SyncThumb() { if (m_scrollbar.GetSafeHwnd() && !m_scrollbar.IsDragging()) m_scrollbar.UpdateThumb(); }
+    void SyncThumb() {
+        if (m_scrollbar.GetSafeHwnd() && !m_scrollbar.IsDragging()) m_scrollbar.UpdateThumb();
+    }
     void LoadHeaderImage();
 
     CVerticalScrollbar m_scrollbar;

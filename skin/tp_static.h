@@ -6,9 +6,17 @@
 
 class CTPStatic : public CStatic {
 public:
-    ~CTPStatic() override { if (m_backOld) ::SelectObject(m_back, m_backOld); }
-    void SetLabelTextColor(COLORREF c) { m_textColor = c; if (m_hWnd) Invalidate(FALSE); }
-    void SetLabelFont(const wchar_t* face, int size) { m_face = face; m_size = size; }
+    ~CTPStatic() override {
+        if (m_backOld) ::SelectObject(m_back, m_backOld);
+    }
+    void SetLabelTextColor(COLORREF c) {
+        m_textColor = c;
+        if (m_hWnd) Invalidate(FALSE);
+    }
+    void SetLabelFont(const wchar_t* face, int size) {
+        m_face = face;
+        m_size = size;
+    }
     void AddTextFormat(UINT flags) { m_format |= flags; }
     void SetFontWeight(int weight) { m_weight = weight; }
     // Takes the parent's pixels under the label from dc, a context over the

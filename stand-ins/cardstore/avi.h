@@ -29,64 +29,64 @@ constexpr size_t kGpsRecordBytes = 136;
 constexpr size_t kGpsMaxRecords = 70;
 constexpr size_t kGpsTextBytes = 128;
 constexpr size_t kGSensorMaxSamples = (kSensorBlockBytes - 4) / 12;  // 1365
-constexpr uint64_t kMaxAviBytes = 0x7FFF0000ull;                       // stay below 2 GiB
+constexpr uint64_t kMaxAviBytes = 0x7FFF0000ull;                     // stay below 2 GiB
 
 enum class MakeResult { Ok, NotFound, BadName, BadStream, NoVideo, WriteFailed, Stopped, TooLarge };
 const char* describe(MakeResult r);
 
 // Output of the converter: sequential writes plus patching the header at the end.
 class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  virtual bool write(const void* data, size_t n) = 0;
-  virtual bool patch(uint64_t offset, const void* data, size_t n) = 0;
-  // Writes n bytes that the caller keeps valid and unchanged while the sink
-  // may still hold them: a sink may write such pieces from another thread,
-  // but when writeShared returns, all pieces except the last kSharedHeld are
-  // written, and any other call writes all of them first.
-  static constexpr size_t kSharedHeld = 2;
-  virtual bool writeShared(const void* data, size_t n) { return write(data, n); }
-  // Completes the output (flush, close); false if anything failed.
-  virtual bool finish() { return true; }
+public:
+    virtual ~ByteSink() = default;
+    virtual bool write(const void* data, size_t n) = 0;
+    virtual bool patch(uint64_t offset, const void* data, size_t n) = 0;
+    // Writes n bytes that the caller keeps valid and unchanged while the sink
+    // may still hold them: a sink may write such pieces from another thread,
+    // but when writeShared returns, all pieces except the last kSharedHeld are
+    // written, and any other call writes all of them first.
+    static constexpr size_t kSharedHeld = 2;
+    virtual bool writeShared(const void* data, size_t n) { return write(data, n); }
+    // Completes the output (flush, close); false if anything failed.
+    virtual bool finish() { return true; }
 };
 
 class MemorySink : public ByteSink {
- public:
-  bool write(const void* data, size_t n) override;
-  bool patch(uint64_t offset, const void* data, size_t n) override;
-  std::vector<uint8_t> bytes;
+public:
+    bool write(const void* data, size_t n) override;
+    bool patch(uint64_t offset, const void* data, size_t n) override;
+    std::vector<uint8_t> bytes;
 };
 
 class FileSink : public ByteSink {
- public:
-  explicit FileSink(const std::string& path);
-  ~FileSink() override;
-  FileSink(const FileSink&) = delete;
-  FileSink& operator=(const FileSink&) = delete;
-  bool ok() const { return f_ != nullptr; }
-  bool write(const void* data, size_t n) override;
-  bool patch(uint64_t offset, const void* data, size_t n) override;
-  bool finish() override { return close(); }
-  bool close();
+public:
+    explicit FileSink(const std::string& path);
+    ~FileSink() override;
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+    bool ok() const { return f_ != nullptr; }
+    bool write(const void* data, size_t n) override;
+    bool patch(uint64_t offset, const void* data, size_t n) override;
+    bool finish() override { return close(); }
+    bool close();
 
- private:
-  std::FILE* f_ = nullptr;
-  bool ok_ = true;
-  std::vector<char> buf_;
+private:
+    std::FILE* f_ = nullptr;
+    bool ok_ = true;
+    std::vector<char> buf_;
 };
 
 struct SensorData {
-  std::vector<std::pair<uint32_t, std::string>> gps;  // (second, sentence)
-  std::vector<float> gsensor;                           // X, Y, Z, X, Y, Z, ...
+    std::vector<std::pair<uint32_t, std::string>> gps;  // (second, sentence)
+    std::vector<float> gsensor;                         // X, Y, Z, X, Y, Z, ...
 };
 
 void fillGpsBlock(const SensorData& s, uint8_t* block);
 void fillGSensorBlock(const SensorData& s, uint8_t* block);
 
 struct AviStats {
-  uint32_t frames[2] = {0, 0};
-  uint64_t audioBytes = 0;
-  uint64_t fileBytes = 0;
+    uint32_t frames[2] = {0, 0};
+    uint64_t audioBytes = 0;
+    uint64_t fileBytes = 0;
 };
 
 using StopFn = std::function<bool()>;

@@ -16,26 +16,26 @@
 namespace krv {
 
 class Card {
- public:
-  // Reads the card's index from the volume root. An unreadable index leaves
-  // the card empty and returns false.
-  bool load(std::string root);
-  void clear();
-  bool loaded() const { return loaded_; }
-  const std::string& root() const { return root_; }
-  const std::vector<IndexEntry>& entries() const { return entries_; }
+public:
+    // Reads the card's index from the volume root. An unreadable index leaves
+    // the card empty and returns false.
+    bool load(std::string root);
+    void clear();
+    bool loaded() const { return loaded_; }
+    const std::string& root() const { return root_; }
+    const std::vector<IndexEntry>& entries() const { return entries_; }
 
-  int count(uint8_t type) const;
-  // Writes at most `max` 40-byte records of that type (and, where the arrays
-  // are given, the duration in seconds and the data size in KiB of each).
-  int list(uint8_t type, int max, uint8_t* records, int32_t* seconds, int32_t* kib) const;
-  const IndexEntry* find(const char* name) const;
+    int count(uint8_t type) const;
+    // Writes at most `max` 40-byte records of that type (and, where the arrays
+    // are given, the duration in seconds and the data size in KiB of each).
+    int list(uint8_t type, int max, uint8_t* records, int32_t* seconds, int32_t* kib) const;
+    const IndexEntry* find(const char* name) const;
 
- private:
-  std::string root_;
-  std::vector<IndexEntry> entries_;
-  int counts_[4] = {0, 0, 0, 0};
-  bool loaded_ = false;
+private:
+    std::string root_;
+    std::vector<IndexEntry> entries_;
+    int counts_[4] = {0, 0, 0, 0};
+    bool loaded_ = false;
 };
 
 // A name the viewer hands back must be a plain file name.
@@ -57,10 +57,9 @@ using SinkOpener = std::function<std::unique_ptr<ByteSink>(const std::string& pa
 // Writes folder + name as an AVI of the recording, through a temporary file
 // (name + ".part") that is renamed only when complete; fills the two
 // 16384-byte blocks when they are given.
-MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder,
-                        uint8_t* gsensorBlock, uint8_t* gpsBlock, const StopFn& stopped,
-                        const DiscardFn& discard = nullptr, const SourceOpener& open = nullptr,
-                        const SinkOpener& create = nullptr);
+MakeResult makePlayFile(const std::string& root, const IndexEntry& e, const std::string& folder, uint8_t* gsensorBlock,
+                        uint8_t* gpsBlock, const StopFn& stopped, const DiscardFn& discard = nullptr,
+                        const SourceOpener& open = nullptr, const SinkOpener& create = nullptr);
 
 // Copies a photo's JPEG into buf (capacity cap); *length is 0 on failure.
 bool makePicture(const std::string& root, const IndexEntry& e, uint32_t* length, uint8_t* buf, size_t cap);

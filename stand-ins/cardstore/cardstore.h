@@ -68,7 +68,7 @@ namespace krv {
 
 enum RecordType : uint8_t { kEvent = 0, kNormal = 1, kPark = 2, kPhoto = 3 };
 
-constexpr size_t kNameBytes = 40;        // entry record handed to the viewer
+constexpr size_t kNameBytes = 40;  // entry record handed to the viewer
 constexpr size_t kIndexHeaderBytes = 32;
 constexpr size_t kIndexEntryBytes = 64;
 constexpr size_t kStreamHeaderBytes = 64;
@@ -83,44 +83,50 @@ constexpr const char* kDataDir = "KRVDATA";
 constexpr const char* kIndexFile = "INDEX.KRV";
 
 struct IndexEntry {
-  uint8_t type = kNormal;
-  uint8_t channels = 1;
-  uint32_t fileId = 0;
-  uint32_t dataBytes = 0;
-  uint32_t durationMs = 0;
-  char name[kNameBytes] = {};
+    uint8_t type = kNormal;
+    uint8_t channels = 1;
+    uint32_t fileId = 0;
+    uint32_t dataBytes = 0;
+    uint32_t durationMs = 0;
+    char name[kNameBytes] = {};
 };
 
 struct StreamInfo {
-  uint8_t channels = 1;
-  uint8_t audioChannels = 1;
-  uint16_t audioBits = 16;
-  uint16_t width = 0, height = 0;
-  uint32_t fpsNum = 30, fpsDen = 1;
-  uint32_t audioRate = 16000;
+    uint8_t channels = 1;
+    uint8_t audioChannels = 1;
+    uint16_t audioBits = 16;
+    uint16_t width = 0, height = 0;
+    uint32_t fpsNum = 30, fpsDen = 1;
+    uint32_t audioRate = 16000;
 };
 
 inline uint32_t fourcc(const char (&s)[5]) {
-  return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 |
-         uint32_t(uint8_t(s[2])) << 16 | uint32_t(uint8_t(s[3])) << 24;
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
 }
 extern const uint32_t kTagVideo0, kTagVideo1, kTagAudio, kTagGps, kTagGSensor;
 
 struct ChunkHeader {
-  uint32_t tag = 0, size = 0, seq = 0, timeMs = 0;
-  // Bytes the payload takes in the stream, padding included.
-  uint32_t padded() const { return (size + 3u) & ~3u; }
+    uint32_t tag = 0, size = 0, seq = 0, timeMs = 0;
+    // Bytes the payload takes in the stream, padding included.
+    uint32_t padded() const { return (size + 3u) & ~3u; }
 };
 
 // Little-endian helpers shared by the readers and writers.
 inline uint32_t rd32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 inline uint16_t rd16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 inline void wr32(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24);
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
 }
-inline void wr16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+inline void wr16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
 
 // Paths: the card root and folders may end in '\' or '/' or in neither.
 std::string joinPath(const std::string& dir, const std::string& name);
@@ -139,47 +145,47 @@ std::vector<uint8_t> makeMenuCfg(const std::string& serial, const std::string& f
 
 // Byte sources for the stream reader: a file or memory.
 class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Reads up to n bytes; returns how many were read (short only at the end).
-  virtual size_t read(void* dst, size_t n) = 0;
-  virtual bool skip(uint64_t n) = 0;
-  // The next n bytes in place, without copying, and moves past them; nullptr
-  // (and nothing consumed) when the source cannot lend them.
-  virtual const uint8_t* view(size_t n) { return nullptr; }
-  // The source's total size in bytes, when it knows it (and nothing has been
-  // read yet); reads then return exactly that many bytes.
-  virtual bool totalSize(uint64_t& bytes) { return false; }
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to n bytes; returns how many were read (short only at the end).
+    virtual size_t read(void* dst, size_t n) = 0;
+    virtual bool skip(uint64_t n) = 0;
+    // The next n bytes in place, without copying, and moves past them; nullptr
+    // (and nothing consumed) when the source cannot lend them.
+    virtual const uint8_t* view(size_t n) { return nullptr; }
+    // The source's total size in bytes, when it knows it (and nothing has been
+    // read yet); reads then return exactly that many bytes.
+    virtual bool totalSize(uint64_t& bytes) { return false; }
 };
 
 class FileSource : public ByteSource {
- public:
-  explicit FileSource(const std::string& path);
-  ~FileSource() override;
-  FileSource(const FileSource&) = delete;
-  FileSource& operator=(const FileSource&) = delete;
-  bool ok() const { return f_ != nullptr; }
-  size_t read(void* dst, size_t n) override;
-  bool skip(uint64_t n) override;
+public:
+    explicit FileSource(const std::string& path);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    bool ok() const { return f_ != nullptr; }
+    size_t read(void* dst, size_t n) override;
+    bool skip(uint64_t n) override;
 
- private:
-  std::FILE* f_ = nullptr;
+private:
+    std::FILE* f_ = nullptr;
 };
 
 class MemorySource : public ByteSource {
- public:
-  MemorySource(const uint8_t* data, size_t size) : p_(data), n_(size) {}
-  size_t read(void* dst, size_t n) override;
-  bool skip(uint64_t n) override;
-  const uint8_t* view(size_t n) override;
-  bool totalSize(uint64_t& bytes) override {
-    bytes = n_;
-    return pos_ == 0;
-  }
+public:
+    MemorySource(const uint8_t* data, size_t size) : p_(data), n_(size) {}
+    size_t read(void* dst, size_t n) override;
+    bool skip(uint64_t n) override;
+    const uint8_t* view(size_t n) override;
+    bool totalSize(uint64_t& bytes) override {
+        bytes = n_;
+        return pos_ == 0;
+    }
 
- private:
-  const uint8_t* p_;
-  size_t n_, pos_ = 0;
+private:
+    const uint8_t* p_;
+    size_t n_, pos_ = 0;
 };
 
 bool parseStreamHeader(const uint8_t* hdr, StreamInfo& info);
@@ -191,40 +197,40 @@ void buildStreamHeader(const StreamInfo& info, uint8_t* hdr);
 
 // Sequential reader of a stream: header, then chunk by chunk.
 class StreamReader {
- public:
-  explicit StreamReader(ByteSource& src) : src_(src) {}
-  bool open();  // reads and validates the header
-  const StreamInfo& info() const { return info_; }
-  // Next complete chunk (payload into `payload`); false at the end of the
-  // stream or at the first damaged or incomplete chunk.
-  bool next(ChunkHeader& h, std::vector<uint8_t>& payload);
-  // The same, with the payload left in place when the source can lend it
-  // (data points into the source or into scratch; h.size bytes).
-  bool next(ChunkHeader& h, const uint8_t*& data, std::vector<uint8_t>& scratch);
+public:
+    explicit StreamReader(ByteSource& src) : src_(src) {}
+    bool open();  // reads and validates the header
+    const StreamInfo& info() const { return info_; }
+    // Next complete chunk (payload into `payload`); false at the end of the
+    // stream or at the first damaged or incomplete chunk.
+    bool next(ChunkHeader& h, std::vector<uint8_t>& payload);
+    // The same, with the payload left in place when the source can lend it
+    // (data points into the source or into scratch; h.size bytes).
+    bool next(ChunkHeader& h, const uint8_t*& data, std::vector<uint8_t>& scratch);
 
- private:
-  ByteSource& src_;
-  StreamInfo info_;
-  bool done_ = false;
+private:
+    ByteSource& src_;
+    StreamInfo info_;
+    bool done_ = false;
 };
 
 // Writer of a stream file (the camera's side; used by the authoring tool and
 // by tests).
 class StreamWriter {
- public:
-  StreamWriter() = default;
-  ~StreamWriter();
-  StreamWriter(const StreamWriter&) = delete;
-  StreamWriter& operator=(const StreamWriter&) = delete;
-  bool open(const std::string& path, const StreamInfo& info);
-  bool add(uint32_t tag, uint32_t seq, uint32_t timeMs, const void* data, size_t size);
-  bool close();  // returns false if any write failed
-  uint64_t bytes() const { return bytes_; }
+public:
+    StreamWriter() = default;
+    ~StreamWriter();
+    StreamWriter(const StreamWriter&) = delete;
+    StreamWriter& operator=(const StreamWriter&) = delete;
+    bool open(const std::string& path, const StreamInfo& info);
+    bool add(uint32_t tag, uint32_t seq, uint32_t timeMs, const void* data, size_t size);
+    bool close();  // returns false if any write failed
+    uint64_t bytes() const { return bytes_; }
 
- private:
-  std::FILE* f_ = nullptr;
-  bool ok_ = true;
-  uint64_t bytes_ = 0;
+private:
+    std::FILE* f_ = nullptr;
+    bool ok_ = true;
+    uint64_t bytes_ = 0;
 };
 
 }  // namespace krv

@@ -19,10 +19,10 @@ namespace krv {
 constexpr int kCodeCells = 24;
 
 struct FrameCode {
-  uint32_t frame = 0;
-  int channel = 0;      // 1 or 2
-  bool mirrored = false;
-  bool flipped = false;
+    uint32_t frame = 0;
+    int channel = 0;  // 1 or 2
+    bool mirrored = false;
+    bool flipped = false;
 };
 
 // Draws the strip into an RGB24 picture (rows top-down, `stride` bytes apart).

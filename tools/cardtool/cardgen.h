@@ -12,38 +12,38 @@ namespace cardgen {
 
 // A point in local (camera clock) time.
 struct DateTime {
-  int year = 2024, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  DateTime plusSeconds(long long s) const;
+    int year = 2024, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    DateTime plusSeconds(long long s) const;
 };
 
 struct Route {
-  double lat = 37.5665, lon = 126.9780;  // start, degrees (south / west negative)
-  double heading = 45;                   // degrees from north
+    double lat = 37.5665, lon = 126.9780;  // start, degrees (south / west negative)
+    double heading = 45;                   // degrees from north
 };
 
 struct Recording {
-  uint8_t type = krv::kNormal;   // library type
-  char letter = 'N';             // type letter in the name
-  DateTime start;
-  int seconds = 30;
-  int channels = 1;              // 0 for a photo
-  Route route;
-  int voidFrom = -1, voidTo = -1;  // seconds without a fix (inclusive)
-  bool noGps = false;              // every sentence void
-  bool noGSensor = false;          // no G-sensor chunks
-  int impactAt = -1;               // second of an impact spike (Event)
-  int truncatePercent = 0;         // cut the stream file to this share (power loss)
+    uint8_t type = krv::kNormal;  // library type
+    char letter = 'N';            // type letter in the name
+    DateTime start;
+    int seconds = 30;
+    int channels = 1;  // 0 for a photo
+    Route route;
+    int voidFrom = -1, voidTo = -1;  // seconds without a fix (inclusive)
+    bool noGps = false;              // every sentence void
+    bool noGSensor = false;          // no G-sensor chunks
+    int impactAt = -1;               // second of an impact spike (Event)
+    int truncatePercent = 0;         // cut the stream file to this share (power loss)
 };
 
 struct Plan {
-  std::string serial = "KRV0000000000001";
-  std::string firmware = "KRV-FW 1.0.0";
-  int width = 640, height = 360;
-  int fpsNum = 10, fpsDen = 1;
-  int quality = 60;
-  int audioRate = 16000;
-  int photoWidth = 1280, photoHeight = 720;
-  std::vector<Recording> recordings;
+    std::string serial = "KRV0000000000001";
+    std::string firmware = "KRV-FW 1.0.0";
+    int width = 640, height = 360;
+    int fpsNum = 10, fpsDen = 1;
+    int quality = 60;
+    int audioRate = 16000;
+    int photoWidth = 1280, photoHeight = 720;
+    std::vector<Recording> recordings;
 };
 
 // Parses the plan text; on failure returns false with a message naming the line.

@@ -2,6 +2,6 @@
 #include "store_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzCardStore(data, size);
-  return 0;
+    fuzzCardStore(data, size);
+    return 0;
 }

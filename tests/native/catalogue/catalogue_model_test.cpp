@@ -13,10 +13,10 @@ public:
     std::vector<std::string> names[4];
     std::vector<int> calls;  // types asked by GetFileList, in order
     int countCalls = 0, flagCalls = 0;
-    int countBonus = 0;      // GetFileCnt reports this many more than there are
-    int listBonus = 0;       // GetFileList claims this many more than it wrote
+    int countBonus = 0;          // GetFileCnt reports this many more than there are
+    int listBonus = 0;           // GetFileList claims this many more than it wrote
     bool listWritesAll = false;  // writes every name even past count (up to the buffer the test allows)
-    int fixedCount = -2;     // when not -2, GetFileCnt returns it for every type
+    int fixedCount = -2;         // when not -2, GetFileCnt returns it for every type
 
     void GetFileFlag() override { ++flagCalls; }
     int GetFileCnt(uint8_t type) override {
@@ -60,9 +60,9 @@ EntryTable TableOf(const std::vector<std::string>& names) {
 }  // namespace
 
 TEST(EntryNames, TypeLettersAndTextsInBothCases) {
-    const std::pair<char, const char*> table[] = {
-        {'N', "Normal"}, {'r', "Normal"}, {'I', "Normal"}, {'e', "Event"}, {'P', "Park"}, {'m', "Park"},
-        {'U', "Photo"},  {'j', "Photo"},  {'F', "F"},      {'x', "F"},     {'0', "F"},    {'\0', "F"}};
+    const std::pair<char, const char*> table[] = {{'N', "Normal"}, {'r', "Normal"}, {'I', "Normal"}, {'e', "Event"},
+                                                  {'P', "Park"},   {'m', "Park"},   {'U', "Photo"},  {'j', "Photo"},
+                                                  {'F', "F"},      {'x', "F"},      {'0', "F"},      {'\0', "F"}};
     for (const auto& [letter, text] : table) EXPECT_STREQ(text, TypeText(TypeOfLetter(letter))) << letter;
 }
 
@@ -88,8 +88,8 @@ TEST(EntryNames, MalformedNamesAreNeverListed) {
     EXPECT_TRUE(ReadEntry(full).valid);
     EXPECT_EQ(RecType::Normal, ReadEntry(full).type);
 
-    EntryTable t = TableOf({"R_240612_0713_N", "", "R_2406x2_071314_N1", "R_240612_07131a_E1",
-                            "R_240612_071314", "R_240612_071314_Q1", "R_240612_080000_E1"});
+    EntryTable t = TableOf({"R_240612_0713_N", "", "R_2406x2_071314_N1", "R_240612_07131a_E1", "R_240612_071314",
+                            "R_240612_071314_Q1", "R_240612_080000_E1"});
     for (size_t i = 0; i + 1 < t.Entries().size(); ++i) EXPECT_EQ(RecType::Other, t.Entries()[i].type) << i;
     ListContents l = BuildLists(t, kFilterAll, 0, 0);
     EXPECT_EQ(std::vector<std::string>{"2024-06-12"}, l.dates);
@@ -127,8 +127,8 @@ TEST(BuildLists, OrderTiesDatesAndHours) {
     EXPECT_EQ("05:25", l.files[0].minSec);
     EXPECT_EQ("Normal", l.files[0].typeText);
     // Events in time order, ties in table order; Normal never, Photo always.
-    EXPECT_EQ((std::vector<std::string>{"R_240612_071314_J0.jpg", "B_240612_121350_E2.avi",
-                                        "A_240612_121350_P1.avi", "R_240612_122046_E1.avi"}),
+    EXPECT_EQ((std::vector<std::string>{"R_240612_071314_J0.jpg", "B_240612_121350_E2.avi", "A_240612_121350_P1.avi",
+                                        "R_240612_122046_E1.avi"}),
               EventNames(l));
     EXPECT_EQ("Photo", l.events[0].typeText);
     EXPECT_EQ("2024-06-12 12:13:50", l.events[1].dateTime);
@@ -136,8 +136,7 @@ TEST(BuildLists, OrderTiesDatesAndHours) {
 
     // Hour 12 holds three rows, sorted by name although B came first in time.
     l = BuildLists(t, kFilterAll, 0, 1);
-    EXPECT_EQ((std::vector<std::string>{"A_240612_121350_P1.avi", "B_240612_121350_E2.avi",
-                                        "R_240612_122046_E1.avi"}),
+    EXPECT_EQ((std::vector<std::string>{"A_240612_121350_P1.avi", "B_240612_121350_E2.avi", "R_240612_122046_E1.avi"}),
               FileNames(l));
     // The second date has one hour, listed once.
     l = BuildLists(t, kFilterAll, 1, 0);
@@ -146,8 +145,8 @@ TEST(BuildLists, OrderTiesDatesAndHours) {
 }
 
 TEST(BuildLists, FilterAndSelections) {
-    EntryTable t = TableOf({"R_240612_070525_N1.avi", "R_240612_070600_n1.avi", "R_240613_090000_E1.avi",
-                            "R_240614_100000_U0.jpg"});
+    EntryTable t = TableOf(
+        {"R_240612_070525_N1.avi", "R_240612_070600_n1.avi", "R_240613_090000_E1.avi", "R_240614_100000_U0.jpg"});
     // Empty filter set: empty lists, yet the current entry is 0 (the table holds entries).
     ListContents l = BuildLists(t, 0, 0, 0);
     EXPECT_TRUE(l.dates.empty() && l.hours.empty() && l.files.empty() && l.events.empty());

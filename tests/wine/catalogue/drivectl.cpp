@@ -96,8 +96,9 @@ LPITEMIDLIST RootItem(const wchar_t* root) {
 }
 
 int Usage() {
-    fprintf(stderr, "usage: drivectl define L FOLDER [removable|fixed] | undefine L | remove L HWND MSG | "
-                    "notify ROOT HWND MSG [EVENT] | drives\n");
+    fprintf(stderr,
+            "usage: drivectl define L FOLDER [removable|fixed] | undefine L | remove L HWND MSG | "
+            "notify ROOT HWND MSG [EVENT] | drives\n");
     return 2;
 }
 

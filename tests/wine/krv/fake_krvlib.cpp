@@ -36,33 +36,55 @@ EXPORT void* KRV_Create() {
     return &g_context_token;
 #endif
 }
-EXPORT int KRV_Delete(void* c) { Record("Delete %p", c); return 1; }
-EXPORT int KRV_Set_Device(void* c, unsigned char* d) { Record("Set_Device %p %d", c, d ? *d : -1); return 1; }
+EXPORT int KRV_Delete(void* c) {
+    Record("Delete %p", c);
+    return 1;
+}
+EXPORT int KRV_Set_Device(void* c, unsigned char* d) {
+    Record("Set_Device %p %d", c, d ? *d : -1);
+    return 1;
+}
 EXPORT int KRV_Get_File_Flag(void* c, unsigned char* a, unsigned char* b, unsigned short* s, unsigned int* u) {
     Record("Get_File_Flag %p %p %p %p %p", c, (void*)a, (void*)b, (void*)s, (void*)u);
     return 7;
 }
-EXPORT int KRV_Get_File_Cnt(void* c, unsigned char t) { Record("Get_File_Cnt %p %d", c, t); return 40 + t; }
+EXPORT int KRV_Get_File_Cnt(void* c, unsigned char t) {
+    Record("Get_File_Cnt %p %d", c, t);
+    return 40 + t;
+}
 EXPORT int KRV_Get_File_List(void* c, unsigned char t, int n, void* r, int* a, int* b) {
     Record("Get_File_List %p %d %d %p %p %p", c, t, n, r, (void*)a, (void*)b);
     return n;
 }
-EXPORT int KRV_Set_Pcfolder(void* c, const char* f) { Record("Set_Pcfolder %p %s", c, f ? f : "(null)"); return 1; }
+EXPORT int KRV_Set_Pcfolder(void* c, const char* f) {
+    Record("Set_Pcfolder %p %s", c, f ? f : "(null)");
+    return 1;
+}
 EXPORT int KRV_Make_Play_File(void* c, const char* n, unsigned char* g, unsigned char* p) {
     Record("Make_Play_File %p %s %p %p", c, n ? n : "(null)", (void*)g, (void*)p);
     return 11;
 }
-EXPORT int KRV_Stop_Make_Play_File(void* c) { Record("Stop_Make_Play_File %p", c); return 12; }
+EXPORT int KRV_Stop_Make_Play_File(void* c) {
+    Record("Stop_Make_Play_File %p", c);
+    return 12;
+}
 #ifndef FAKE_NO_REQUIRED
 EXPORT int KRV_Make_Picture_File(void* c, const char* n, unsigned int* len, unsigned char* buf) {
     Record("Make_Picture_File %p %s %p %p", c, n ? n : "(null)", (void*)len, (void*)buf);
     return 13;
 }
 #endif
-EXPORT int KRV_Make_Avi_File(void* c, const char* n) { Record("Make_Avi_File %p %s", c, n ? n : "(null)"); return 14; }
+EXPORT int KRV_Make_Avi_File(void* c, const char* n) {
+    Record("Make_Avi_File %p %s", c, n ? n : "(null)");
+    return 14;
+}
 
 // Looked up by the wrapper but never called by the viewer.
-#define UNCALLED(name) EXPORT int name(void*) { Record(#name); return 0; }
+#define UNCALLED(name)       \
+    EXPORT int name(void*) { \
+        Record(#name);       \
+        return 0;            \
+    }
 UNCALLED(KRV_Open)
 UNCALLED(KRV_Close)
 UNCALLED(KRV_Read)

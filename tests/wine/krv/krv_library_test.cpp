@@ -143,11 +143,14 @@ TEST(KrvLibraryLoad, SearchesGivenFolderThenExeFolderThenPlatform) {
 TEST(KrvLibraryLoad, RequiresAllButFourEntryPointsAndAContext) {
     Scratch s;
     std::wstring app = s.Dir(L"app");
-    struct Case { const wchar_t* variant; const char* expected; } cases[] = {
+    struct Case {
+        const wchar_t* variant;
+        const char* expected;
+    } cases[] = {
         {L"full", "result=1 id=full"},
-        {L"no-optional", "result=1 id=no-optional"},   // Format, Check_Version, FAT_PB_* may be missing
-        {L"no-required", "result=0 id=none"},          // a required one missing: unloaded again
-        {L"no-context", "result=0 id=none"},           // KRV_Create gave no context: unloaded again
+        {L"no-optional", "result=1 id=no-optional"},  // Format, Check_Version, FAT_PB_* may be missing
+        {L"no-required", "result=0 id=none"},         // a required one missing: unloaded again
+        {L"no-context", "result=0 id=none"},          // KRV_Create gave no context: unloaded again
     };
     for (const Case& c : cases) {
         std::wstring folder = s.Dir(c.variant);

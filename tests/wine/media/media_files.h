@@ -13,12 +13,12 @@
 namespace mediatest {
 
 struct FileSpec {
-  int channels = 1;
-  int width = 320, height = 240;
-  int fps = 30;
-  int seconds = 4;
-  bool audio = true;
-  int quality = 80;
+    int channels = 1;
+    int width = 320, height = 240;
+    int fps = 30;
+    int seconds = 4;
+    bool audio = true;
+    int quality = 80;
 };
 
 // Writes the AVI to `path`; false (with a reason) on failure.
@@ -26,10 +26,10 @@ bool MakePlayFile(const std::wstring& path, const FileSpec& spec, std::string* w
 
 // A folder of its own under the temporary folder, removed with its files.
 struct TempFolder {
-  std::wstring path;
-  TempFolder();
-  ~TempFolder();
-  std::wstring File(const wchar_t* name) const { return path + L"\\" + name; }
+    std::wstring path;
+    TempFolder();
+    ~TempFolder();
+    std::wstring File(const wchar_t* name) const { return path + L"\\" + name; }
 };
 
 // Reads the frame-number strip from a 32-bit bitmap (rows top-down).

@@ -20,8 +20,8 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"msgspy: no such window\n");
         return 1;
     }
-    HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        sizeof(SpyCounters), SPY_SECTION_NAME);
+    HANDLE section =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SpyCounters), SPY_SECTION_NAME);
     auto* c = static_cast<SpyCounters*>(MapViewOfFile(section, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SpyCounters)));
     if (!c) return 1;
     ZeroMemory(c, sizeof *c);

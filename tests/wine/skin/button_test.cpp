@@ -10,8 +10,14 @@ const COLORREF kMagenta = RGB(255, 0, 255);
 
 class ButtonTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(host.CreateHost(40, 40, 320, 200)); Pump(50); }
-    void TearDown() override { host.DestroyWindow(); Pump(20); }
+    void SetUp() override {
+        ASSERT_TRUE(host.CreateHost(40, 40, 320, 200));
+        Pump(50);
+    }
+    void TearDown() override {
+        host.DestroyWindow();
+        Pump(20);
+    }
 
     CSkinButton& Make(CSkinButton& b, int x, int y, int w, int h, UINT id) {
         HWND w0 = MakeChild(host, L"BUTTON", BS_PUSHBUTTON, x, y, w, h, id);
@@ -34,21 +40,26 @@ protected:
                 COLORREF got = PixelOf(button, x, y);
                 if (want != got) {
                     ::DeleteObject(rgn);
-                    return ::testing::AssertionFailure() << "image " << image << " pixel (" << x << "," << y
-                                                         << ") is " << std::hex << got << " not " << want;
+                    return ::testing::AssertionFailure() << "image " << image << " pixel (" << x << "," << y << ") is "
+                                                         << std::hex << got << " not " << want;
                 }
             }
         ::DeleteObject(rgn);
         return ::testing::AssertionSuccess();
     }
-    void Click(HWND w, int x, int y, UINT msg) { ::SendMessageW(w, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, y)); }
+    void Click(HWND w, int x, int y, UINT msg) {
+        ::SendMessageW(w, msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, y));
+    }
 
     SkinHost host;
 };
 
 TEST_F(ButtonTest, MaskShapesTheWindowAndNoMagentaReachesTheScreen) {
     // The mirror / flip / channel buttons of the main window and the type filters.
-    struct Case { UINT normal, pressed; int w, h; };
+    struct Case {
+        UINT normal, pressed;
+        int w, h;
+    };
     for (Case c : {Case{198, 200, 51, 15}, Case{271, 270, 16, 16}, Case{273, 275, 19, 18}}) {
         CSkinButton b;
         Make(b, 30, 30, 60, 30, 2000);

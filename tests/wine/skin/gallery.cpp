@@ -58,8 +58,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::unique_ptr<CWnd>> all;
     UINT id = 3000;
 
-    auto label = [&](int x, int y, int w, int h, const wchar_t* text, COLORREF c, bool bold = false,
-                     UINT format = 0) {
+    auto label = [&](int x, int y, int w, int h, const wchar_t* text, COLORREF c, bool bold = false, UINT format = 0) {
         auto* l = Keep(all, new CTPStatic);
         l->SubclassWindow(MakeChild(g, L"STATIC", SS_OWNERDRAW, x, y, w, h, id++));
         l->SetLabelFont(L"Arial", 10);
@@ -73,18 +72,22 @@ int wmain(int argc, wchar_t** argv) {
     const COLORREF white = RGB(255, 255, 255);
 
     // Buttons: one row per skin, one column per state.
-    struct Skin { const wchar_t* name; UINT n, p, h, d, mask; int w, hgt; };
+    struct Skin {
+        const wchar_t* name;
+        UINT n, p, h, d, mask;
+        int w, hgt;
+    };
     const Skin skins[] = {
-        {L"close", 236, 238, 237, 239, 0, 17, 17},       {L"full screen", 248, 250, 249, 251, 0, 17, 17},
-        {L"maximise", 240, 242, 241, 243, 0, 17, 17},    {L"restore", 252, 254, 253, 255, 0, 17, 17},
-        {L"minimise", 244, 246, 245, 247, 0, 17, 17},    {L"type filter", 271, 270, 0, 272, 271, 16, 16},
-        {L"map hidden", 273, 275, 274, 276, 273, 19, 18}, {L"map shown", 281, 283, 282, 284, 281, 19, 18},
+        {L"close", 236, 238, 237, 239, 0, 17, 17},          {L"full screen", 248, 250, 249, 251, 0, 17, 17},
+        {L"maximise", 240, 242, 241, 243, 0, 17, 17},       {L"restore", 252, 254, 253, 255, 0, 17, 17},
+        {L"minimise", 244, 246, 245, 247, 0, 17, 17},       {L"type filter", 271, 270, 0, 272, 271, 16, 16},
+        {L"map hidden", 273, 275, 274, 276, 273, 19, 18},   {L"map shown", 281, 283, 282, 284, 281, 19, 18},
         {L"map expanded", 277, 279, 278, 280, 277, 19, 18}, {L"mirror / flip", 198, 200, 0, 198, 198, 51, 15},
-        {L"File Open", 262, 263, 264, 265, 0, 50, 50},   {L"Save", 343, 345, 344, 346, 0, 50, 50},
-        {L"Print", 347, 349, 348, 350, 0, 50, 50},       {L"Version", 324, 326, 325, 327, 0, 50, 50},
-        {L"Play", 296, 298, 297, 299, 0, 63, 59},        {L"Pause", 300, 302, 301, 303, 0, 63, 59},
-        {L"Stop", 304, 306, 305, 307, 0, 63, 59},        {L"Previous", 308, 310, 309, 311, 0, 42, 38},
-        {L"Next", 312, 314, 313, 315, 0, 42, 38},        {L"message yes", 380, 381, 381, 0, 0, 150, 32},
+        {L"File Open", 262, 263, 264, 265, 0, 50, 50},      {L"Save", 343, 345, 344, 346, 0, 50, 50},
+        {L"Print", 347, 349, 348, 350, 0, 50, 50},          {L"Version", 324, 326, 325, 327, 0, 50, 50},
+        {L"Play", 296, 298, 297, 299, 0, 63, 59},           {L"Pause", 300, 302, 301, 303, 0, 63, 59},
+        {L"Stop", 304, 306, 305, 307, 0, 63, 59},           {L"Previous", 308, 310, 309, 311, 0, 42, 38},
+        {L"Next", 312, 314, 313, 315, 0, 42, 38},           {L"message yes", 380, 381, 381, 0, 0, 150, 32},
         {L"message no", 376, 377, 377, 0, 0, 150, 32},
     };
     const wchar_t* states[] = {L"normal", L"hover", L"pressed", L"disabled", L"disabled+checked"};
@@ -92,7 +95,11 @@ int wmain(int argc, wchar_t** argv) {
     for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, s == 4 ? 120 : 70, 16, states[s], white, true);
     CSkinButton* hoverButton = nullptr;
     for (const Skin& k : skins) {
-        if (y + k.hgt > 620) { x0 += 460; y = 30; for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, s == 4 ? 120 : 70, 16, states[s], white, true); }
+        if (y + k.hgt > 620) {
+            x0 += 460;
+            y = 30;
+            for (int s = 0; s < 5; ++s) label(x0 + 95 + s * 70, 8, s == 4 ? 120 : 70, 16, states[s], white, true);
+        }
         if (k.w > 100) continue;  // shown below, wider
         label(x0, y, 95, 16, k.name, white);
         for (int s = 0; s < 5; ++s) {
@@ -191,7 +198,8 @@ int wmain(int argc, wchar_t** argv) {
     label(sx, lab, 90, 18, L"X : 0.0123", RGB(250, 0, 250));
     label(sx, lab + 19, 90, 18, L"Y : -0.5000", RGB(0, 250, 250));
     label(sx, lab + 37, 90, 18, L"Z : 1.0000", RGB(250, 250, 0));
-    label(sx + 110, lab, 270, 27, L"2024-05-01 12:00:00 / 2024-05-01 12:01:00", white, true, DT_VCENTER | DT_SINGLELINE);
+    label(sx + 110, lab, 270, 27, L"2024-05-01 12:00:00 / 2024-05-01 12:01:00", white, true,
+          DT_VCENTER | DT_SINGLELINE);
     label(sx + 110, lab + 30, 130, 15, L"A label whose text is far longer than its rectangle", white);
 
     ::RedrawWindow(g, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -227,7 +235,8 @@ int wmain(int argc, wchar_t** argv) {
         ::SetWindowLongPtrW(w, GWL_STYLE, (::GetWindowLongPtrW(w, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);
         ::SetParent(w, g);
         ::MapWindowPoints(nullptr, g, reinterpret_cast<POINT*>(&pr), 2);
-        ::SetWindowPos(w, HWND_TOP, pr.left, pr.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        ::SetWindowPos(w, HWND_TOP, pr.left, pr.top, 0, 0,
+                       SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }
     Pump(100);
     DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds) * 1000;

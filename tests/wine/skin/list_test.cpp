@@ -30,7 +30,10 @@ protected:
         list.ShowScrollbar(true);
         Pump(50);
     }
-    void TearDown() override { host.DestroyWindow(); Pump(20); }
+    void TearDown() override {
+        host.DestroyWindow();
+        Pump(20);
+    }
     int Top() const { return static_cast<int>(list.SendMessage(LVM_GETTOPINDEX)); }
     RECT RowRect(int i) const {
         RECT r{LVIR_BOUNDS, 0, 0, 0};
@@ -114,10 +117,12 @@ TEST_F(ListTest, HeaderCheckBoxTogglesAndPosts) {
     list.SetHeaderCheck(2);
     ::UpdateWindow(header);
     std::vector<COLORREF> checked, unchecked;
-    for (int y = 2; y < 18; ++y) for (int x = 2; x < 18; ++x) checked.push_back(PixelOf(header, x, y));
+    for (int y = 2; y < 18; ++y)
+        for (int x = 2; x < 18; ++x) checked.push_back(PixelOf(header, x, y));
     list.SetHeaderCheck(1);
     ::UpdateWindow(header);
-    for (int y = 2; y < 18; ++y) for (int x = 2; x < 18; ++x) unchecked.push_back(PixelOf(header, x, y));
+    for (int y = 2; y < 18; ++y)
+        for (int x = 2; x < 18; ++x) unchecked.push_back(PixelOf(header, x, y));
     EXPECT_NE(checked, unchecked);
 }
 
@@ -209,7 +214,8 @@ TEST_F(ListTest, ListWhoseRowsFitShowsNoThumb) {
     auto thumb = ResourcePixels(342, tw, th);
     int same = 0;
     for (int y = 0; y < th; ++y)
-        for (int x = 0; x < tw; ++x) same += PixelOf(bar, x, bar.UpHeight() + y) == thumb[static_cast<size_t>(y) * tw + x];
+        for (int x = 0; x < tw; ++x)
+            same += PixelOf(bar, x, bar.UpHeight() + y) == thumb[static_cast<size_t>(y) * tw + x];
     EXPECT_LT(same, tw * th);
     // The arrows still answer; the list stays where it is.
     Press(bar, WM_LBUTTONDOWN, 5, H - 5);

@@ -46,7 +46,10 @@ protected:
         }
         ::ReleaseDC(host, screen);
     }
-    void TearDown() override { host.DestroyWindow(); Pump(20); }
+    void TearDown() override {
+        host.DestroyWindow();
+        Pump(20);
+    }
     int TextPixels() {
         int n = 0;
         for (int y = 0; y < 27; ++y)
@@ -142,7 +145,8 @@ protected:
             size_t k = 0;
             bool same = true;
             for (int y = 5; y < 100 && same; y += 9)
-                for (int x = 5; x < 100 && same; x += 9) same = px[k++] == pictures[i][static_cast<size_t>(y) * 100 + x];
+                for (int x = 5; x < 100 && same; x += 9)
+                    same = px[k++] == pictures[i][static_cast<size_t>(y) * 100 + x];
             if (same) return 382u + static_cast<UINT>(i);
         }
         return 0;

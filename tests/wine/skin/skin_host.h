@@ -7,7 +7,11 @@
 #include "fw_app.h"
 #include "fw_wnd.h"
 
-struct Posted { UINT msg; WPARAM wp; LPARAM lp; };
+struct Posted {
+    UINT msg;
+    WPARAM wp;
+    LPARAM lp;
+};
 
 class SkinHost : public CWnd {
 public:
@@ -38,7 +42,8 @@ public:
     // Messages of the given number recorded so far.
     std::vector<Posted> Of(UINT msg) const {
         std::vector<Posted> r;
-        for (const Posted& p : posted) if (p.msg == msg) r.push_back(p);
+        for (const Posted& p : posted)
+            if (p.msg == msg) r.push_back(p);
         return r;
     }
 
@@ -52,7 +57,10 @@ protected:
             return TRUE;
         });
         for (UINT m : {0x28D1u, 0x28D2u, 0x0401u})
-            map.On(m, [this, m](WPARAM wp, LPARAM lp) -> LRESULT { posted.push_back({m, wp, lp}); return 0; });
+            map.On(m, [this, m](WPARAM wp, LPARAM lp) -> LRESULT {
+                posted.push_back({m, wp, lp});
+                return 0;
+            });
         map.On(WM_COMMAND, [this](WPARAM wp, LPARAM) -> LRESULT {
             if (HIWORD(wp) == BN_CLICKED) {
                 ++clicks;
@@ -93,8 +101,8 @@ inline COLORREF PixelOf(HWND w, int x, int y) {
 // Pixels of a bitmap resource, top-down, as COLORREF values.
 inline std::vector<COLORREF> ResourcePixels(UINT id, int& w, int& h) {
     std::vector<COLORREF> out;
-    HBITMAP b = static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                                                  LR_CREATEDIBSECTION));
+    HBITMAP b = static_cast<HBITMAP>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     w = h = 0;
     if (!b) return out;
     BITMAP bm{};

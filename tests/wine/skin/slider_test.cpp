@@ -20,7 +20,10 @@ protected:
         slider.SetRange(0, 1000);
         Pump(30);
     }
-    void TearDown() override { host.DestroyWindow(); Pump(20); }
+    void TearDown() override {
+        host.DestroyWindow();
+        Pump(20);
+    }
     void Mouse(UINT msg, int x) {
         // The cursor goes there too, so that moves the system makes up agree.
         POINT pt{x, 4};
@@ -40,14 +43,14 @@ TEST(SliderFormula, CentreAndPosition) {
     EXPECT_EQ(8, CBitmapSlider::CentreFor(0, 0, 1000, 571, 17));
     EXPECT_EQ(8 + 277, CBitmapSlider::CentreFor(500, 0, 1000, 571, 17));
     EXPECT_EQ(562, CBitmapSlider::CentreFor(1000, 0, 1000, 571, 17));
-    EXPECT_EQ(5 + 36, CBitmapSlider::CentreFor(4, 0, 10, 101, 10));   // volume: 91 * 4 / 10 = 36.4
+    EXPECT_EQ(5 + 36, CBitmapSlider::CentreFor(4, 0, 10, 101, 10));  // volume: 91 * 4 / 10 = 36.4
     EXPECT_EQ(5 + 9, CBitmapSlider::CentreFor(-50, -100, 400, 101, 10));
     // An empty range puts the thumb at the left end.
     EXPECT_EQ(8, CBitmapSlider::CentreFor(0, 0, 0, 571, 17));
     // position(x) = trunc(min + (x - thumbW/2)/(W - thumbW)(max - min))
     EXPECT_EQ(0, CBitmapSlider::PositionFor(8, 0, 1000, 571, 17));
     EXPECT_EQ(1000, CBitmapSlider::PositionFor(562, 0, 1000, 571, 17));
-    EXPECT_EQ(498, CBitmapSlider::PositionFor(284, 0, 1000, 571, 17));   // 276 / 554 * 1000 = 498.2
+    EXPECT_EQ(498, CBitmapSlider::PositionFor(284, 0, 1000, 571, 17));  // 276 / 554 * 1000 = 498.2
     EXPECT_EQ(-100, CBitmapSlider::PositionFor(5, -100, 400, 101, 10));
     // The left edge of the thumb is one pixel left of centring, never below 0.
     EXPECT_EQ(0, CBitmapSlider::ThumbLeft(8, 17));
@@ -91,7 +94,7 @@ TEST_F(SliderTest, ThumbIsDrawnAtItsPlaceWithTheChannelSplit) {
                 const bool inThumb = x >= left && x < left + 17;
                 COLORREF t = inThumb ? thumb[static_cast<size_t>(y) * 17 + (x - left)] : kMagenta;
                 if (t != kMagenta) want = t;
-                else if (x < c) want = active[static_cast<size_t>(y) * aw + x];   // filled part left of the thumb
+                else if (x < c) want = active[static_cast<size_t>(y) * aw + x];  // filled part left of the thumb
                 else want = channel[static_cast<size_t>(y) * cw + x];
                 ASSERT_EQ(want, PixelOf(slider, x, y)) << "position " << pos << " pixel " << x << "," << y;
             }

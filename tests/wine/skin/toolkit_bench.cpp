@@ -20,7 +20,11 @@
 
 namespace {
 double NowMs() {
-    static LARGE_INTEGER f = [] { LARGE_INTEGER x; ::QueryPerformanceFrequency(&x); return x; }();
+    static LARGE_INTEGER f = [] {
+        LARGE_INTEGER x;
+        ::QueryPerformanceFrequency(&x);
+        return x;
+    }();
     LARGE_INTEGER c;
     ::QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
@@ -37,7 +41,11 @@ double Median(std::vector<double> v) {
 // labels capturing their backgrounds, one copy to the screen.
 class Surface : public SkinHost {
 public:
-    struct Piece { UINT id; int x, y, w, h; bool stretch; };
+    struct Piece {
+        UINT id;
+        int x, y, w, h;
+        bool stretch;
+    };
     std::vector<Piece> pieces;
     CBitmap bitmaps[512];
     CTPStatic labels[14];
@@ -47,18 +55,34 @@ public:
     void Load() {
         const int W = 1090, H = 720;
         pieces = {
-            {197, 0, 0, W, H, true}, {215, 0, 51, 10, H, true}, {216, W - 10, 51, 10, H, true},
-            {217, 0, 0, W, 24, true}, {233, 0, H - 70, W, 70, true}, {226, 10, H - 266, W - 330, 20, true},
-            {227, 10, H - 246, W - 330, 50, true}, {214, 0, 0, 0, 0, false}, {218, W - 142, 0, 0, 0, false},
-            {219, W - 315, 31, 0, 0, false}, {221, 10, H - 246, 0, 0, false}, {222, W / 2 - 250, H - 236, 0, 0, false},
-            {223, W / 2 - 80, H - 236, 0, 0, false}, {224, W / 2 + 9, H - 236, 0, 0, false},
-            {225, W / 2 + 109, H - 236, 0, 0, false}, {228, W / 2 - 535, H - 192, 0, 0, false},
-            {230, W - 315, H - 137, 0, 0, false}, {231, 0, H - 70, 0, 0, false}, {232, W - 351, H - 70, 0, 0, false},
-            {332, 417, H - 70, W - 768, 70, true}, {234, 10, 24, W - 330, H - 289, true},
-            {235, W - 315, H - 390, 0, 0, false}, {285, 37, H - 242, 0, 0, false}, {286 + 6, 61, H - 242, 0, 0, false},
+            {197, 0, 0, W, H, true},
+            {215, 0, 51, 10, H, true},
+            {216, W - 10, 51, 10, H, true},
+            {217, 0, 0, W, 24, true},
+            {233, 0, H - 70, W, 70, true},
+            {226, 10, H - 266, W - 330, 20, true},
+            {227, 10, H - 246, W - 330, 50, true},
+            {214, 0, 0, 0, 0, false},
+            {218, W - 142, 0, 0, 0, false},
+            {219, W - 315, 31, 0, 0, false},
+            {221, 10, H - 246, 0, 0, false},
+            {222, W / 2 - 250, H - 236, 0, 0, false},
+            {223, W / 2 - 80, H - 236, 0, 0, false},
+            {224, W / 2 + 9, H - 236, 0, 0, false},
+            {225, W / 2 + 109, H - 236, 0, 0, false},
+            {228, W / 2 - 535, H - 192, 0, 0, false},
+            {230, W - 315, H - 137, 0, 0, false},
+            {231, 0, H - 70, 0, 0, false},
+            {232, W - 351, H - 70, 0, 0, false},
+            {332, 417, H - 70, W - 768, 70, true},
+            {234, 10, 24, W - 330, H - 289, true},
+            {235, W - 315, H - 390, 0, 0, false},
+            {285, 37, H - 242, 0, 0, false},
+            {286 + 6, 61, H - 242, 0, 0, false},
             {286 + 5, 85, H - 242, 0, 0, false},
         };
-        for (const Piece& p : pieces) if (!bitmaps[p.id]) bitmaps[p.id].LoadBitmap(p.id);
+        for (const Piece& p : pieces)
+            if (!bitmaps[p.id]) bitmaps[p.id].LoadBitmap(p.id);
     }
 
 protected:
@@ -96,15 +120,25 @@ double BenchSurface(int runs, double& least, double& backToBack) {
     Surface s;
     s.Load();
     s.CreateHost(0, 0, 1090, 720, L"toolkit bench surface");
-    struct L { int x, y, w, h; const wchar_t* text; COLORREF c; bool bold; };
+    struct L {
+        int x, y, w, h;
+        const wchar_t* text;
+        COLORREF c;
+        bool bold;
+    };
     const L places[14] = {
-        {803, 41, 44, 30, L"Normal", RGB(255, 255, 255), false}, {873, 41, 44, 30, L"Event", RGB(255, 255, 255), false},
-        {943, 41, 44, 30, L"Park", RGB(255, 255, 255), false}, {1013, 41, 44, 30, L"Photo", RGB(255, 255, 255), false},
+        {803, 41, 44, 30, L"Normal", RGB(255, 255, 255), false},
+        {873, 41, 44, 30, L"Event", RGB(255, 255, 255), false},
+        {943, 41, 44, 30, L"Park", RGB(255, 255, 255), false},
+        {1013, 41, 44, 30, L"Photo", RGB(255, 255, 255), false},
         {790, 38, 270, 27, L"0000-00-00 00:00:00 / 0000-00-00 00:00:00", RGB(255, 255, 255), true},
         {790, 68, 240, 27, L"0000-00-00 00:00:00", RGB(255, 255, 255), true},
-        {790, 98, 240, 27, L"000000", RGB(255, 255, 255), true}, {790, 128, 240, 27, L"000000", RGB(255, 255, 255), true},
-        {690, 459, 45, 15, L"00:00 /", RGB(255, 255, 255), false}, {735, 459, 35, 15, L"00:00", RGB(255, 255, 255), false},
-        {37, 573, 90, 18, L"X : 0.0000", RGB(250, 0, 250), false}, {37, 592, 90, 18, L"Y : 0.0000", RGB(0, 250, 250), false},
+        {790, 98, 240, 27, L"000000", RGB(255, 255, 255), true},
+        {790, 128, 240, 27, L"000000", RGB(255, 255, 255), true},
+        {690, 459, 45, 15, L"00:00 /", RGB(255, 255, 255), false},
+        {735, 459, 35, 15, L"00:00", RGB(255, 255, 255), false},
+        {37, 573, 90, 18, L"X : 0.0000", RGB(250, 0, 250), false},
+        {37, 592, 90, 18, L"Y : 0.0000", RGB(0, 250, 250), false},
         {37, 610, 90, 18, L"Z : 0.0000", RGB(250, 250, 0), false},
         {785, 600, 190, 15, L"Time : 2024-01-01 00:00:00", RGB(255, 255, 255), false},
     };
@@ -147,8 +181,8 @@ double BenchSurface(int runs, double& least, double& backToBack) {
             ::GdiFlush();
             b.push_back(NowMs() - t0);
         }
-        std::printf("detail: open+copy %.2f, pieces %.2f, capture %.2f, close %.2f ms per erase\n", s.parts[0] / s.erases,
-                    s.parts[1] / s.erases, s.parts[2] / s.erases, s.parts[3] / s.erases);
+        std::printf("detail: open+copy %.2f, pieces %.2f, capture %.2f, close %.2f ms per erase\n",
+                    s.parts[0] / s.erases, s.parts[1] / s.erases, s.parts[2] / s.erases, s.parts[3] / s.erases);
         std::printf("detail: background %.2f ms, labels %.2f ms\n", Median(a), Median(b));
     }
     s.DestroyWindow();
@@ -180,7 +214,8 @@ bool RowsShown(HWND list, int headerH, int rowH, COLORREF back) {
     for (int top = headerH; top + rowH <= rc.bottom && ok; top += rowH) {
         bool any = false;
         for (int y = top; y < top + rowH && !any; ++y)
-            for (int x = 0; x < rc.right && !any; ++x) any = (px[static_cast<size_t>(y) * rc.right + x] & 0xFFFFFF) != backPx;
+            for (int x = 0; x < rc.right && !any; ++x)
+                any = (px[static_cast<size_t>(y) * rc.right + x] & 0xFFFFFF) != backPx;
         ok = any;
     }
     ::SelectObject(mem, old);
@@ -240,10 +275,10 @@ void BenchList(double& median, double& worst, int& blank, int& steps) {
         t.push_back((t1 - t0) + (NowMs() - t2));
         if (!RowsShown(list, headerH, rowH, back)) ++blank;
     };
-    for (int i = 0; i < 60; ++i) click(H - 5);                 // line down by the arrow
-    for (int i = 0; i < 40; ++i) click(H - 20);                // page down by the track
-    for (int i = 0; i < 40; ++i) click(bar.UpHeight() + 2);   // page up by the track
-    for (int i = 0; i < 60; ++i) click(3);                     // line up by the arrow
+    for (int i = 0; i < 60; ++i) click(H - 5);               // line down by the arrow
+    for (int i = 0; i < 40; ++i) click(H - 20);              // page down by the track
+    for (int i = 0; i < 40; ++i) click(bar.UpHeight() + 2);  // page up by the track
+    for (int i = 0; i < 60; ++i) click(3);                   // line up by the arrow
     steps = static_cast<int>(t.size());
     median = Median(t);
     worst = *std::max_element(t.begin(), t.end());
