@@ -11,6 +11,13 @@ std::unordered_map<HWND, CWnd*>& Registry() {
 }
 thread_local CWnd* t_creating = nullptr;
 thread_local HHOOK t_hook = nullptr;
+
+// The registered message that carries a PostToWindow call (lParam: the call).
+UINT RunCallMessage() {
+    static const UINT msg = ::RegisterWindowMessageW(L"Tessaro.RunOnWindowThread");
+    return msg;
+}
+using PostedCall = std::function<void()>;
 }  // namespace
 
 bool MessageMap::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const {
@@ -121,6 +128,17 @@ void CWnd::EndCreate() {
 LRESULT CALLBACK CWnd::StaticWndProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     CWnd* wnd = FromHandlePermanent(w);
     if (!wnd) return ::DefWindowProcW(w, msg, wp, lp);
+    if (msg == RunCallMessage()) {
+        std::unique_ptr<PostedCall> call(reinterpret_cast<PostedCall*>(lp));
+        if (call && *call) (*call)();
+        return 0;
+    }
+    if (msg == WM_NCDESTROY) {
+        // Calls still queued for this window are dropped unrun.
+        MSG pending;
+        while (::PeekMessageW(&pending, w, RunCallMessage(), RunCallMessage(), PM_REMOVE))
+            delete reinterpret_cast<PostedCall*>(pending.lParam);
+    }
     Current saved = wnd->m_current;
     wnd->m_current = Current{msg, wp, lp};
     LRESULT r = wnd->WindowProc(msg, wp, lp);
@@ -196,21 +214,11 @@ LONG_PTR CWnd::ModifyStyle(LONG_PTR remove, LONG_PTR add) {
     return style;
 }
 
-namespace {
-DWORD WINAPI WorkerEntry(void* p) {
-    std::unique_ptr<std::function<void()>> fn(static_cast<std::function<void()>*>(p));
-    (*fn)();
-    return 0;
-}
-}  // namespace
-
-HANDLE StartWorkerThread(std::function<void()> fn) {
-    auto* heapFn = new std::function<void()>(std::move(fn));
-    HANDLE h = ::CreateThread(nullptr, 0, &WorkerEntry, heapFn, CREATE_SUSPENDED, nullptr);
-    if (!h) {
-        delete heapFn;
-        return nullptr;
+bool PostToWindow(HWND w, std::function<void()> fn) {
+    auto* call = new PostedCall(std::move(fn));
+    if (!::IsWindow(w) || !::PostMessageW(w, RunCallMessage(), 0, reinterpret_cast<LPARAM>(call))) {
+        delete call;
+        return false;
     }
-    ::ResumeThread(h);
-    return h;
+    return true;
 }

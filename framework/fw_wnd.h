@@ -145,6 +145,8 @@ private:
     Current m_current{};
 };
 
-// Creates a worker thread (suspended, then resumed) running fn; returns the
-// thread handle, owned by the caller, or nullptr when it cannot be started.
-HANDLE StartWorkerThread(std::function<void()> fn);
+// Runs fn on the thread of window w, from its message queue: the way a worker
+// hands a result or a call back to the window thread. False (and fn dropped
+// unrun) when w is gone. Calls still queued when the window is destroyed are
+// dropped unrun.
+bool PostToWindow(HWND w, std::function<void()> fn);

@@ -4,10 +4,7 @@
 
 CLoadingDlg::CLoadingDlg() : CDialog(IDD_LOADING) {}
 
-CLoadingDlg::~CLoadingDlg() {
-    m_running = false;
-    WaitForWorker();
-}
+CLoadingDlg::~CLoadingDlg() { StartAnimation(false); }
 
 bool CLoadingDlg::CreateModeless(CWnd* parent) { return Create(IDD_LOADING, parent); }
 
@@ -38,39 +35,22 @@ void CLoadingDlg::HideBusy() {
     StartAnimation(false);
 }
 
-void CLoadingDlg::WaitForWorker() {
-    if (m_worker) {
-        ::WaitForSingleObject(m_worker, INFINITE);
-        ::CloseHandle(m_worker);
-        m_worker = nullptr;
-    }
-}
-
 void CLoadingDlg::StartAnimation(bool on) {
-    if (!on) {
-        // The worker stops at its next check; a new start waits it out.
-        m_running = false;
-        ++m_generation;
-        m_frame = 0;
-        return;
-    }
-    m_running = false;
-    ++m_generation;
-    WaitForWorker();
+    // One animation at a time: a running one is stopped and waited out first
+    // (it notices the stop within 10 ms).
+    m_worker.RequestStop();
+    m_worker.Join();
     m_frame = 0;
-    unsigned gen = m_generation.load();
-    m_running = true;
-    m_worker = StartWorkerThread([this, gen] { Worker(gen); });
-    if (!m_worker) m_running = false;
+    if (on) m_worker.Start([this](const std::atomic<bool>& stop) { Animate(stop); });
 }
 
-void CLoadingDlg::Worker(unsigned generation) {
-    while (m_running.load() && m_generation.load() == generation) {
+void CLoadingDlg::Animate(const std::atomic<bool>& stop) {
+    while (!stop.load()) {
         int next = m_frame.load() + 1;
         m_frame = next > 11 ? 0 : next;
         DrawPicture();
         // Sleep in short steps so that a stop is noticed quickly.
-        for (int t = 0; t < 30 && m_running.load() && m_generation.load() == generation; ++t) ::Sleep(10);
+        for (int t = 0; t < 30 && !stop.load(); ++t) ::Sleep(10);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include "fw_dialog.h"
 #include "fw_gdi.h"
+#include "worker.h"
 
 class CLoadingDlg : public CDialog {
 public:
@@ -16,7 +17,7 @@ public:
     void StartAnimation(bool on);
 
     int FrameIndex() const { return m_frame.load(); }
-    bool IsAnimating() const { return m_running.load(); }
+    bool IsAnimating() const { return m_worker.IsRunning() && !m_worker.StopRequested(); }
     // Resource number of the picture drawn for a frame index.
     static UINT PictureFor(int frameIndex) {
         return frameIndex >= 0 && frameIndex <= 10 ? 382u + static_cast<UINT>(frameIndex) : 393u;
@@ -29,13 +30,10 @@ protected:
     void OnCancel() override {}
 
 private:
-    void Worker(unsigned generation);
+    void Animate(const std::atomic<bool>& stop);
     void DrawPicture();
-    void WaitForWorker();
 
     CBitmap m_frames[12];
     std::atomic<int> m_frame{0};
-    std::atomic<bool> m_running{false};
-    std::atomic<unsigned> m_generation{0};
-    HANDLE m_worker = nullptr;
+    CWorkerThread m_worker;
 };

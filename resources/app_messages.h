@@ -1,0 +1,30 @@
+// Private window messages and timer ids of the viewer's windows. Every number
+// is defined here once; windows, skinned controls and tests use the names.
+#pragma once
+
+// Messages to the main window.
+#define WM_LIST_HEADER_CHECK    0x0401  // posted by a list header's check box: wParam low word a
+                                        // LIST_HEADER_* sub-code, high word the list's id; lParam the
+                                        // box's new state (2 ticked)
+#define WM_ESCAPE_RELEASED      0x040D  // posted by the application's key filter
+#define WM_DRIVE_NOTIFY         0x040E  // the shell's drive added/removed notifications
+#define WM_SPACE_RELEASED       0x0425  // posted by the application's key filter
+#define WM_PREVIOUS_REQUEST     0x0428
+#define WM_NEXT_REQUEST         0x0429
+#define WM_FULLSCREEN_REQUEST   0x042A
+#define WM_MAXIMIZE_REQUEST     0x042B
+#define WM_UPDATE_MAP           0x0464  // sent by the GPS readout: hand the position texts to the map
+#define WM_SLIDER_MOVING        0x28D1  // posted by a bitmap slider while it moves; wParam its id
+#define WM_SLIDER_MOVED         0x28D2  // posted by a bitmap slider when a move ends; wParam its id
+
+// Sub-codes of WM_LIST_HEADER_CHECK.
+#define LIST_HEADER_CHECK_ALL   0x040F  // tick or clear every row of the list and the lists below
+#define LIST_HEADER_CHECK       0x0410  // no action
+
+// Main window timers.
+#define TIMER_PLAYBACK_TICK     6302    // 300 ms, one-shot, re-armed after each tick
+#define TIMER_CLOCK             6303    // 500 ms, repeating
+#define TIMER_WAIT_PREFETCH     6405    // 300 ms while Next waits for the next recording
+
+// Timers of the export progress dialog.
+#define TIMER_EXPORT_POLL       0       // 1000 ms: has the export worker finished?
