@@ -39,8 +39,14 @@ async function open(name, options = {}) {
     const context = await offlineContext(browser, options.size);
     if (options.tiles) {
         const tile = fakeTile();
-        await context.route(/^https:\/\/tile\.openstreetmap\.org\/\d+\/\d+\/\d+\.png$/, (route) =>
-            route.fulfill({status: 200, contentType: 'image/png', body: tile}));
+        // 'some': only the tiles of even columns come.
+        await context.route(/^https:\/\/tile\.openstreetmap\.org\/\d+\/(\d+)\/\d+\.png$/, (route) => {
+            const x = Number(/\/(\d+)\/\d+\.png$/.exec(route.request().url())[1]);
+            if (options.tiles === 'some' && x % 2 === 1) {
+                return route.abort('connectionfailed');
+            }
+            return route.fulfill({status: 200, contentType: 'image/png', body: tile});
+        });
     }
     if (options.init) {
         await context.addInitScript(options.init);
@@ -270,6 +276,7 @@ describe('map.htm', () => {
                     tiles: tiles.length,
                     tilesShown: tiles.filter((t) => getComputedStyle(t).visibility !== 'hidden').length,
                     background: getComputedStyle(m.map.getContainer()).backgroundColor,
+                    baseShown: getComputedStyle(m.map.getPane('tessaroBase')).visibility === 'visible',
                 };
             });
             assert.equal(seen.paths, 2, 'land and borders');
@@ -277,6 +284,7 @@ describe('map.htm', () => {
             assert.ok(seen.germany && seen.brazil, 'land is filled');
             assert.ok(!seen.atlantic && !seen.pacific, 'the sea is not');
             assert.ok(seen.tiles > 0 && seen.tilesShown === 0, 'failed tiles are hidden');
+            assert.ok(seen.baseShown);
             assert.notEqual(seen.background, 'rgba(0, 0, 0, 0)');
             await screenshot(page, 'map-offline-world.png');
             await call(page, '37.387458', '127.123456');
@@ -308,6 +316,8 @@ describe('map.htm', () => {
                 const link = attribution.querySelector('a[href="https://www.openstreetmap.org/copyright"]');
                 const box = attribution.getBoundingClientRect();
                 return {
+                    baseShown: getComputedStyle(m.map.getPane('tessaroBase')).visibility === 'visible',
+                    opacity: Number(getComputedStyle(m.tiles.getContainer()).opacity),
                     errors: m.tileErrors,
                     urls: tiles.map((t) => t.src),
                     text: attribution.textContent,
@@ -317,6 +327,8 @@ describe('map.htm', () => {
                 };
             });
             assert.equal(seen.errors, 0);
+            assert.equal(seen.baseShown, false, 'the base layer does not show through the tiles');
+            assert.ok(seen.opacity > 0.5 && seen.opacity < 1, 'tiles dimmed');
             assert.ok(seen.urls.length >= 4);
             for (const url of seen.urls) {
                 assert.match(url, /^https:\/\/tile\.openstreetmap\.org\/16\/\d+\/\d+\.png$/);
@@ -330,6 +342,31 @@ describe('map.htm', () => {
             }
             await page.waitForTimeout(400);
             await screenshot(page, 'map-tiles.png');
+            assert.deepEqual(errors, []);
+        } finally {
+            await context.close();
+        }
+    });
+
+    it('shows the base layer where some tiles are missing', async () => {
+        const {context, page, errors} = await openMap({tiles: 'some'});
+        try {
+            await call(page, '48.858370', '2.294481');
+            await page.waitForFunction(() => {
+                const tiles = [...document.querySelectorAll('.leaflet-tile-pane img')];
+                return tiles.length >= 4 && tiles.every((t) => /\/16\//.test(t.src) &&
+                    (t.classList.contains('leaflet-tile-loaded') || t.style.visibility === 'hidden'));
+            });
+            const seen = await page.evaluate(() => {
+                const m = window.tessaroMap;
+                return {
+                    loads: m.tileLoads,
+                    errors: m.tileErrors,
+                    baseShown: getComputedStyle(m.map.getPane('tessaroBase')).visibility === 'visible',
+                };
+            });
+            assert.ok(seen.loads > 0 && seen.errors > 0);
+            assert.equal(seen.baseShown, true);
             assert.deepEqual(errors, []);
         } finally {
             await context.close();

@@ -45,6 +45,7 @@
     var ARROW = '<path d="M15 3L23.5 25L15 20L6.5 25Z"/>';
     var DOT = '<circle cx="15" cy="15" r="7"/>';
 
+    var TILE_OPACITY = 0.85;
     var OSM_URL = 'https://tile.openstreetmap.org/{z}/{x}/{y}.png';
     var OSM_ATTRIBUTION =
         '&copy; <a href="https://www.openstreetmap.org/copyright" target="_blank" rel="noopener">' +
@@ -286,20 +287,47 @@
         state.base.addTo(map);
     }
 
+    function showBase(shown) {
+        var visibility = shown ? '' : 'hidden';
+        state.map.getPane('tessaroBase').style.visibility = visibility;
+        state.map.getPane('tessaroSheets').style.visibility = visibility;
+    }
+
+    // The tiles are drawn a little dimmed over the dark background, to sit quietly in the dark skin.
+    // The base layer is hidden while every tile in view has loaded, so it cannot show through them.
     function addTileLayer(map) {
+        var failed = {}; // tiles in view that could not be had, by coordinates
+        function key(coords) {
+            return coords.z + '/' + coords.x + '/' + coords.y;
+        }
         state.tiles = L.tileLayer(OSM_URL, {
             maxZoom: 19,
+            opacity: TILE_OPACITY,
             attribution: OSM_ATTRIBUTION
         });
-        state.tiles.on('tileload', function () {
+        state.tiles.on('tileload', function (event) {
             state.tileLoads += 1;
+            delete failed[key(event.coords)];
+        });
+        state.tiles.on('tileunload', function (event) {
+            delete failed[key(event.coords)];
         });
         state.tiles.on('tileerror', function (event) {
-            // A failed tile would show as a broken picture in IE: hide it, the base layer shows through.
+            // A failed tile would show as a broken picture in IE: hide it, the base layer shows instead.
             state.tileErrors += 1;
+            failed[key(event.coords)] = true;
             if (event.tile) {
                 event.tile.style.visibility = 'hidden';
             }
+            showBase(true);
+        });
+        state.tiles.on('load', function () {
+            for (var name in failed) {
+                if (failed.hasOwnProperty(name)) {
+                    return;
+                }
+            }
+            showBase(false);
         });
         state.tiles.addTo(map);
     }
