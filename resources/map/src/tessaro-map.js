@@ -70,7 +70,7 @@
         trackCount: 0,       // tracks started so far
         segment: null,       // polyline being extended
         segmentPoints: 0,
-        segments: [],        // every polyline of every track, oldest first, with their point counts
+        segments: [],        // every polyline of every track, oldest first
         trackPoints: 0,
         ownView: false,      // true while the page itself changes the view
         userViewUntil: 0,    // the user's view is held until this time (ms)
@@ -224,6 +224,7 @@
             withOwnView(function () {
                 state.map.setView(position, FIRST_FIX_ZOOM, {animate: false});
             });
+            startTiles();
             startTrack(position);
             state.marker.setLatLng(position).addTo(state.map);
             state.last = position;
@@ -341,7 +342,9 @@
         map.on('dragstart drag dragend zoomstart', hold);
     }
 
-    function markDrawn() {
+    // Notes when the first frame with the base layer has been drawn, then starts the tiles: the map
+    // shows at once, and the world's tiles are not fetched for nothing when a fix comes first.
+    function afterFirstFrame() {
         var request = window.requestAnimationFrame || function (callback) {
             return window.setTimeout(callback, 16);
         };
@@ -349,8 +352,15 @@
         request(function () {
             request(function () {
                 state.drawnAt = now();
+                startTiles();
             });
         });
+    }
+
+    function startTiles() {
+        if (!state.tiles) {
+            addTileLayer(state.map);
+        }
     }
 
     function build() {
@@ -370,7 +380,6 @@
         L.control.attribution({position: 'bottomright', prefix: LEAFLET_ATTRIBUTION}).addTo(map);
         L.control.scale({position: 'bottomleft', maxWidth: 80, metric: true, imperial: true}).addTo(map);
         addBaseLayer(map);
-        addTileLayer(map);
         state.track = L.featureGroup().addTo(map);
         state.marker = L.marker(START_CENTER, {
             icon: vehicleIcon(),
@@ -379,7 +388,7 @@
             zIndexOffset: 1000
         });
         watchUser(map);
-        markDrawn();
+        afterFirstFrame();
     }
 
     function inspection() {
