@@ -6,8 +6,10 @@
 // Two platform paths, chosen once by IsWindows7OrLater():
 //   Core Audio (Windows 7 and later): the default render endpoint's
 //     IAudioEndpointVolume; slider 0..10, scalar = position x 0.1, position =
-//     scalar x 10 truncated. Every operation opens and closes its own access
-//     (COM for the thread, enumerator, device, endpoint volume).
+//     scalar x 10 truncated (allowing for the float's representation error,
+//     so that 0.7 reads back as 7; see volume_scale.h). Every operation opens
+//     and closes its own access (COM for the thread, enumerator, device,
+//     endpoint volume).
 //   winmm mixer (earlier versions): mixer device 0, kept open for the life of
 //     the object with the notify window as its callback window; the speakers
 //     destination's volume control; slider 0..max with max = steps - 1 (at
