@@ -445,8 +445,17 @@ TEST(PrefetchStress, RequestsAbortsResetsAndOwnMakesInterleaved) {
                     lastTriggered = row.name;
                     givenUp = false;
                 }
-            } else if (op < 45) {
-                const std::string name = rng() % 4 ? lastTriggered : pick();
+            } else if (op < 40) {
+                // Next, as the controller does it: a failed prefetch is cleared,
+                // one under way waited for (its timer), then the open takes the
+                // prefetched blocks or makes the file itself, and resets.
+                if (p.State() == kPrefetchFailed) p.ClearFailed();
+                EXPECT_TRUE(WaitFor([&] {
+                    int s = p.State();
+                    return s != kPrefetchRequested && s != kPrefetchRunning;
+                }));
+                checkReady();
+                const std::string name = p.State() == kPrefetchReady ? lastTriggered : pick();
                 g.fill(0);
                 if (p.TakeIfReady(name, g.data(), gps.data())) {
                     ++takes;
@@ -455,7 +464,24 @@ TEST(PrefetchStress, RequestsAbortsResetsAndOwnMakesInterleaved) {
                     EXPECT_TRUE(IsBlockOf(g.data(), name, 0) && IsBlockOf(gps.data(), name, 1)) << name;
                     EXPECT_EQ(FileIs::Complete, Check(dir.Folder() + name, name));
                     kept.insert(name);
-                    p.Reset();  // the open's next step
+                } else if (p.MakeOwn(name, g.data(), gps.data())) {
+                    ++owns;
+                    EXPECT_TRUE(IsBlockOf(g.data(), name, 0)) << name;
+                    kept.insert(name);
+                }
+                p.Reset();
+                givenUp = true;
+            } else if (op < 45) {
+                // An open of some other row while the prefetch may be ready.
+                const std::string name = pick();
+                g.fill(0);
+                if (p.TakeIfReady(name, g.data(), gps.data())) {
+                    ++takes;
+                    EXPECT_FALSE(givenUp);
+                    EXPECT_EQ(lastTriggered, name);
+                    EXPECT_TRUE(IsBlockOf(g.data(), name, 0) && IsBlockOf(gps.data(), name, 1)) << name;
+                    kept.insert(name);
+                    p.Reset();
                     givenUp = true;
                 }
             } else if (op < 50) {
