@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 namespace sensors {
 
@@ -24,8 +25,7 @@ constexpr double kMilesPerKm = 0.621371;
 // Little-endian 32-bit value at off of a block of `size` bytes (zero beyond it).
 uint32_t Read32(const uint8_t* block, size_t size, size_t off) {
     uint8_t b[4] = {0, 0, 0, 0};
-    for (size_t i = 0; i < 4; ++i)
-        if (block && off + i < size) b[i] = block[off + i];
+    if (block && off < size) std::memcpy(b, block + off, std::min<size_t>(4, size - off));
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
 }
 
@@ -51,10 +51,17 @@ std::string Format(const char* format, double v) {
 
 size_t TextLength(const GpsEntry& e) { return std::min<size_t>(e.nLength, kGpsTextBytes); }
 
+// All-zero tables (both element types are plain data, zero meaning unused).
+template <typename Table>
+void Clear(Table& table) {
+    static_assert(std::is_trivially_copyable_v<typename Table::value_type>);
+    std::memset(static_cast<void*>(table.data()), 0, sizeof(typename Table::value_type) * table.size());
+}
+
 }  // namespace
 
 size_t ReadGpsBlock(const uint8_t* block, size_t size, GpsEntryTable& table) {
-    table.fill(GpsEntry{});
+    Clear(table);
     size_t count = 0;
     for (size_t r = 0; r < kGpsEntries; ++r) {
         const size_t off = r * kGpsRecordBytes;
@@ -72,8 +79,10 @@ size_t ReadGpsBlock(const uint8_t* block, size_t size, GpsEntryTable& table) {
     return count;
 }
 
-int32_t ReadGSensorBlock(const uint8_t* block, size_t size, int64_t durationMs, GSensorSampleTable& table) {
-    table.fill(GSensorSample{});
+int32_t ReadGSensorBlock(const uint8_t* block, size_t size, int64_t durationMs, GSensorSampleTable& table,
+                         size_t* written) {
+    Clear(table);
+    if (written) *written = 0;
     const int32_t bytes = int32_t(Read32(block, size, 0));
     const int32_t n = bytes / int32_t(kGSensorSampleBytes);
     if (n <= 0) return bytes;
@@ -87,6 +96,7 @@ int32_t ReadGSensorBlock(const uint8_t* block, size_t size, int64_t durationMs, 
         s.fX = ReadFloat(block, size, off);
         s.fY = ReadFloat(block, size, off + 4);
         s.fZ = ReadFloat(block, size, off + 8);
+        if (written) *written = i + 1;
     }
     return bytes;
 }
@@ -117,7 +127,7 @@ const std::string& SensorData::Build(const uint8_t* gsensorBlock, const uint8_t*
 
 const std::string& SensorData::Build(const uint8_t* gsensorBlock, size_t gsensorSize, const uint8_t* gpsBlock,
                                      size_t gpsSize, int64_t durationMs) {
-    m_nGSensorBytes = ReadGSensorBlock(gsensorBlock, gsensorSize, durationMs, m_GSensorTable);
+    m_nGSensorBytes = ReadGSensorBlock(gsensorBlock, gsensorSize, durationMs, m_GSensorTable, &m_nGSensorUsed);
     m_nGpsCount = ReadGpsBlock(gpsBlock, gpsSize, m_GpsTable);
     m_bGpsValid = 0;
     for (size_t r = 0; r < m_nGpsCount && !m_bGpsValid; ++r)
@@ -194,7 +204,8 @@ GpsUpdate SensorData::UpdateGps(int64_t positionMs) {
 std::optional<GSensorUpdate> SensorData::UpdateGSensor(int64_t positionMs) {
     if (m_nGSensorBytes == 0) return std::nullopt;
     const uint32_t position = Position32(positionMs);
-    for (const GSensorSample& s : m_GSensorTable) {
+    for (size_t i = 0; i < m_nGSensorUsed; ++i) {  // the slots after these hold time 0
+        const GSensorSample& s = m_GSensorTable[i];
         if (s.nTimeMs <= position) continue;
         m_nCursorMs = s.nTimeMs;
         m_Texts.x = AxisText('X', s.fX);
@@ -206,7 +217,7 @@ std::optional<GSensorUpdate> SensorData::UpdateGSensor(int64_t positionMs) {
 }
 
 void SensorData::ResetGps() {
-    m_GpsTable.fill(GpsEntry{});
+    Clear(m_GpsTable);
     m_nGpsCount = 0;
     m_bGpsValid = 0;
     m_nSpeedMile = 0;
@@ -217,7 +228,8 @@ void SensorData::ResetGps() {
 }
 
 void SensorData::ResetGSensor() {
-    m_GSensorTable.fill(GSensorSample{});
+    Clear(m_GSensorTable);
+    m_nGSensorUsed = 0;
     m_nGSensorBytes = 0;
     m_nCursorMs = 0;
     m_Texts.x = kResetXText;
@@ -267,16 +279,18 @@ std::optional<int> SampleY(float value) {
 void BuildCurves(const GSensorSample* table, size_t count, Curves& out) {
     for (auto& pts : out.axis) pts.clear();
     if (!table) return;
-    for (int a = 0; a < 3; ++a) {
-        std::vector<Point>& pts = out.axis[size_t(a)];
-        pts.reserve(count + 1);
-        for (size_t i = 0; i < count; ++i) {
-            const GSensorSample& s = table[i];
-            if (s.nTimeMs == 0) continue;
-            std::optional<int> y = SampleY(a == 0 ? s.fX : a == 1 ? s.fY : s.fZ);
+    for (auto& pts : out.axis) pts.reserve(count + 1);
+    for (size_t i = 0; i < count; ++i) {
+        const GSensorSample& s = table[i];
+        if (s.nTimeMs == 0) continue;
+        const int x = SampleX(s.nTimeMs);
+        const float values[3] = {s.fX, s.fY, s.fZ};
+        for (size_t a = 0; a < 3; ++a) {
+            std::optional<int> y = SampleY(values[a]);
             if (!y) continue;
+            std::vector<Point>& pts = out.axis[a];
             if (pts.empty()) pts.push_back({kPlotLeft, *y});
-            pts.push_back({SampleX(s.nTimeMs), *y});
+            pts.push_back({x, *y});
         }
     }
 }

@@ -86,7 +86,9 @@ size_t ReadGpsBlock(const uint8_t* block, size_t size, GpsEntryTable& table);
 // the sample lies inside the block) gets time (duration / n) x (i + 1), in
 // 64-bit integers, kept as the low 32 bits; none when n <= 0. A negative
 // count or a count beyond the block reads nothing outside the block.
-int32_t ReadGSensorBlock(const uint8_t* block, size_t size, int64_t durationMs, GSensorSampleTable& table);
+// *written (when given) is the number of slots filled, from slot 0.
+int32_t ReadGSensorBlock(const uint8_t* block, size_t size, int64_t durationMs, GSensorSampleTable& table,
+                         size_t* written = nullptr);
 
 // Label 1021 for the first and last entry: "20YY-MM-DD hh:mm:ss / 20YY-MM-DD
 // hh:mm:ss" (FixTimeText of each), or nothing when either fails to parse.
@@ -185,8 +187,10 @@ public:
 
     const GpsEntryTable& Gps() const { return m_GpsTable; }
     size_t GpsCount() const { return m_nGpsCount; }  // entries with text
-    // The table the graph plots (kGSensorSlots samples).
+    // The table the graph plots (kGSensorSlots samples), and how many slots
+    // from the first were filled (the rest hold time 0).
     const GSensorSample* GSensorTable() const { return m_GSensorTable.data(); }
+    size_t GSensorCount() const { return m_nGSensorUsed; }
 
     // The three digit cells as the painter draws them: all blank unless the
     // recording has a valid sentence and the window is not in full screen.
@@ -196,6 +200,7 @@ private:
     GpsEntryTable m_GpsTable;
     GSensorSampleTable m_GSensorTable;
     size_t m_nGpsCount = 0;
+    size_t m_nGSensorUsed = 0;
     int32_t m_bGpsValid = 0;
     int32_t m_nGSensorBytes = 0;
     int32_t m_nSpeedMile = 0;
