@@ -29,6 +29,7 @@
 //     sensors::BuildCurves(table, curves);   // then Polyline(curves.axis[0..2]) with the X, Y, Z pens
 //     if (auto x = sensors::CursorX(cursorMs)) line (*x, kPlotTop) to (*x, kPlotBottom)
 //   The printed report: ReportSpeed(), ReportLatitude(), ReportLongitude().
+//   GPS Expand mode and device removal: GpsValid() (g_bGpsValid), GSensorBytes() (g_nGSensorBytes).
 //
 // The texts are single-byte ASCII; the window widens them for its labels.
 // Everything here runs on the window's thread; nothing is thread-safe.

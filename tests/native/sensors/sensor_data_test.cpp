@@ -348,6 +348,9 @@ TEST(SpeedDigits, CellsForMilesPerHour) {
     EXPECT_EQ(SpeedMileOf(7.9), 4);
     EXPECT_EQ(SpeedMileOf(60), 37);
     EXPECT_EQ(SpeedMileOf(99), 61);
+    EXPECT_EQ(DigitCells(SpeedMileOf(0)), (C{B, B, B}));
+    EXPECT_EQ(DigitCells(SpeedMileOf(7)), (C{B, B, 4}));
+    EXPECT_EQ(DigitCells(SpeedMileOf(60)), (C{B, 3, 7}));
     EXPECT_EQ(DigitCells(SpeedMileOf(99)), (C{B, 6, 1}));
     EXPECT_EQ(DigitCells(SpeedMileOf(180)), (C{1, 1, 1}));
     EXPECT_EQ(SpeedMileOf(-7.9), -4);
