@@ -7,6 +7,16 @@
 
 using Microsoft::WRL::ComPtr;
 
+// Takes over a reference the caller already owns (a new object, a Create
+// function's result). mingw-w64's ComPtr::Attach adds a reference of its own,
+// unlike the platform SDK's, so it is not used for that.
+template <class T>
+ComPtr<T> AdoptRef(T* p) {
+    ComPtr<T> c;
+    *c.GetAddressOf() = p;
+    return c;
+}
+
 class CScopedComInit {
 public:
     explicit CScopedComInit(DWORD model = COINIT_APARTMENTTHREADED) : m_hr(::CoInitializeEx(nullptr, model)) {}

@@ -423,7 +423,7 @@ VideoPlayer::VideoPlayer() {
     m_d3d9 = LoadLibraryW(L"d3d9.dll");
     using Create9 = IUnknown*(WINAPI*)(UINT);
     if (auto create = m_d3d9 ? reinterpret_cast<Create9>(GetProcAddress(m_d3d9, "Direct3DCreate9")) : nullptr)
-        m_d3dKeeper.Attach(create(32));  // D3D_SDK_VERSION
+        m_d3dKeeper = AdoptRef(create(32));  // D3D_SDK_VERSION
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantelo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) == ERROR_SUCCESS) {

@@ -30,12 +30,10 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        IUnknown* obj = nullptr;
-        HRESULT hr = create_(&obj);
+        ds::ComPtr<IUnknown> obj;
+        HRESULT hr = create_(obj.GetAddressOf());
         if (FAILED(hr)) return hr;
-        hr = obj->QueryInterface(riid, ppv);
-        obj->Release();
-        return hr;
+        return obj->QueryInterface(riid, ppv);
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         lock ? ++g_locks : --g_locks;
@@ -87,11 +85,9 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void
     *ppv = nullptr;
     for (int i = 0; i < ds::kClassCount; ++i) {
         if (clsid != *ds::kClasses[i].clsid) continue;
-        auto* f = new (std::nothrow) Factory(ds::kClasses[i].create);
+        ds::ComPtr<IClassFactory> f = ds::AdoptRef<IClassFactory>(new (std::nothrow) Factory(ds::kClasses[i].create));
         if (!f) return E_OUTOFMEMORY;
-        HRESULT hr = f->QueryInterface(riid, ppv);
-        f->Release();
-        return hr;
+        return f->QueryInterface(riid, ppv);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

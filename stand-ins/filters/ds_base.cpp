@@ -154,7 +154,7 @@ Pin::Pin(Filter* filter, PIN_DIRECTION dir, const wchar_t* name) : filter_(filte
 }
 
 Pin::~Pin() {
-    if (connected_) connected_->Release();
+    connected_.Reset();
     FreeType(mt_);
 }
 
@@ -177,8 +177,7 @@ STDMETHODIMP Pin::Disconnect() {
     if (filter_->State() != State_Stopped) return VFW_E_NOT_STOPPED;
     if (!connected_) return S_FALSE;
     OnDisconnect();
-    connected_->Release();
-    connected_ = nullptr;
+    connected_.Reset();
     FreeType(mt_);
     return S_OK;
 }
@@ -186,7 +185,7 @@ STDMETHODIMP Pin::Disconnect() {
 STDMETHODIMP Pin::ConnectedTo(IPin** pin) {
     if (!pin) return E_POINTER;
     Lock l(filter_->lock);
-    *pin = connected_;
+    *pin = connected_.Get();
     if (!connected_) return VFW_E_NOT_CONNECTED;
     connected_->AddRef();
     return S_OK;
@@ -242,10 +241,8 @@ STDMETHODIMP Pin::EnumMediaTypes(IEnumMediaTypes** e) {
 OutputPin::~OutputPin() { OnDisconnect(); }
 
 void OutputPin::OnDisconnect() {
-    if (alloc_) alloc_->Release();
-    if (input_) input_->Release();
-    alloc_ = nullptr;
-    input_ = nullptr;
+    alloc_.Reset();
+    input_.Reset();
     ownAllocator_ = false;
 }
 
@@ -263,19 +260,15 @@ STDMETHODIMP OutputPin::Connect(IPin* receive, const AM_MEDIA_TYPE* mt) {
         FreeType(t);
         if (hr == S_OK) return S_OK;
     }
-    IEnumMediaTypes* e = nullptr;
+    ComPtr<IEnumMediaTypes> e;
     if (SUCCEEDED(receive->EnumMediaTypes(&e)) && e) {
         AM_MEDIA_TYPE* t = nullptr;
         while (e->Next(1, &t, nullptr) == S_OK && t) {
             HRESULT hr = Matches(mt, t) ? TryConnect(receive, t) : E_FAIL;
             DeleteType(t);
             t = nullptr;
-            if (hr == S_OK) {
-                e->Release();
-                return S_OK;
-            }
+            if (hr == S_OK) return S_OK;
         }
-        e->Release();
     }
     return VFW_E_NO_ACCEPTABLE_TYPES;
 }
@@ -285,21 +278,20 @@ HRESULT OutputPin::TryConnect(IPin* receive, const AM_MEDIA_TYPE* mt) {
     HRESULT hr = receive->ReceiveConnection(this, mt);
     if (hr != S_OK) return FAILED(hr) ? hr : VFW_E_TYPE_NOT_ACCEPTED;
     connected_ = receive;
-    connected_->AddRef();
     CopyType(mt_, *mt);
     hr = DecideAllocator();
     if (FAILED(hr)) {
         receive->Disconnect();
         OnDisconnect();
-        connected_->Release();
-        connected_ = nullptr;
+        connected_.Reset();
         FreeType(mt_);
     }
     return hr;
 }
 
 HRESULT OutputPin::DecideAllocator() {
-    HRESULT hr = connected_->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&input_));
+    HRESULT hr =
+        connected_->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(input_.ReleaseAndGetAddressOf()));
     if (FAILED(hr)) return hr;
     ALLOCATOR_PROPERTIES want{}, got{};
     BufferProps(want);
@@ -311,20 +303,19 @@ HRESULT OutputPin::DecideAllocator() {
     }
     // Some renderers offer no allocator of their own: make a plain one then.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        IMemAllocator* a = nullptr;
+        ComPtr<IMemAllocator> a;
         if (attempt == 0) {
             if (FAILED(input_->GetAllocator(&a)) || !a) continue;
         } else if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                           reinterpret_cast<void**>(&a)))) {
+                                           reinterpret_cast<void**>(a.GetAddressOf())))) {
             break;
         }
         if (SUCCEEDED(a->SetProperties(&want, &got)) && got.cbBuffer >= want.cbBuffer &&
-            SUCCEEDED(input_->NotifyAllocator(a, FALSE))) {
-            alloc_ = a;
+            SUCCEEDED(input_->NotifyAllocator(a.Get(), FALSE))) {
+            alloc_ = std::move(a);
             ownAllocator_ = attempt == 1;
             return S_OK;
         }
-        a->Release();
     }
     return VFW_E_NO_ALLOCATOR;
 }
@@ -349,10 +340,7 @@ HRESULT OutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, 
 InputPin::InputPin(Filter* filter, const wchar_t* name) : Pin(filter, PINDIR_INPUT, name) {}
 InputPin::~InputPin() { OnDisconnect(); }
 
-void InputPin::OnDisconnect() {
-    if (alloc_) alloc_->Release();
-    alloc_ = nullptr;
-}
+void InputPin::OnDisconnect() { alloc_.Reset(); }
 
 HRESULT InputPin::ExtraInterface(REFIID riid, void** ppv) {
     if (riid == IID_IMemInputPin) {
@@ -372,12 +360,10 @@ STDMETHODIMP InputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* m
     if (FAILED(connector->QueryDirection(&d)) || d != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
     if (CheckMediaType(mt) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
     connected_ = connector;
-    connected_->AddRef();
     CopyType(mt_, *mt);
     HRESULT hr = CompleteConnect();
     if (FAILED(hr)) {
-        connected_->Release();
-        connected_ = nullptr;
+        connected_.Reset();
         FreeType(mt_);
     }
     return hr;
@@ -399,10 +385,10 @@ STDMETHODIMP InputPin::GetAllocator(IMemAllocator** alloc) {
     Lock l(filter_->lock);
     if (!alloc_) {
         HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                      reinterpret_cast<void**>(&alloc_));
+                                      reinterpret_cast<void**>(alloc_.GetAddressOf()));
         if (FAILED(hr)) return hr;
     }
-    *alloc = alloc_;
+    *alloc = alloc_.Get();
     alloc_->AddRef();
     return S_OK;
 }
@@ -410,8 +396,6 @@ STDMETHODIMP InputPin::GetAllocator(IMemAllocator** alloc) {
 STDMETHODIMP InputPin::NotifyAllocator(IMemAllocator* alloc, BOOL) {
     if (!alloc) return E_POINTER;
     Lock l(filter_->lock);
-    alloc->AddRef();
-    if (alloc_) alloc_->Release();
     alloc_ = alloc;
     return S_OK;
 }
@@ -435,7 +419,7 @@ Filter::Filter(const CLSID& clsid) : clsid_(clsid) {
 
 Filter::~Filter() {
     for (Pin* p : pins) delete p;
-    if (clock_) clock_->Release();
+    clock_.Reset();
     DeleteCriticalSection(&lock);
     --g_objects;
 }
@@ -504,8 +488,6 @@ STDMETHODIMP Filter::GetState(DWORD, FILTER_STATE* state) {
 
 STDMETHODIMP Filter::SetSyncSource(IReferenceClock* clock) {
     Lock l(lock);
-    if (clock) clock->AddRef();
-    if (clock_) clock_->Release();
     clock_ = clock;
     return S_OK;
 }
@@ -513,7 +495,7 @@ STDMETHODIMP Filter::SetSyncSource(IReferenceClock* clock) {
 STDMETHODIMP Filter::GetSyncSource(IReferenceClock** clock) {
     if (!clock) return E_POINTER;
     Lock l(lock);
-    *clock = clock_;
+    *clock = clock_.Get();
     if (clock_) clock_->AddRef();
     return S_OK;
 }
@@ -562,51 +544,78 @@ STDMETHODIMP Filter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 void Filter::Notify(long code, LONG_PTR p1, LONG_PTR p2) {
     IFilterGraph* g = graph_;
     if (!g) return;
-    IMediaEventSink* sink = nullptr;
-    if (SUCCEEDED(g->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
+    ComPtr<IMediaEventSink> sink;
+    if (SUCCEEDED(g->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(sink.GetAddressOf()))))
         sink->Notify(code, p1, p2);
-        sink->Release();
-    }
 }
 
 // ---------------------------------------------------------------- SeekingPassThru
 
-IMediaSeeking* SeekingPassThru::Upstream() {
-    IPin* up = input_->Connected();
-    IMediaSeeking* s = nullptr;
-    if (up && SUCCEEDED(up->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&s)))) return s;
-    return nullptr;
+ComPtr<IMediaSeeking> SeekingPassThru::Upstream() {
+    ComPtr<IMediaSeeking> s;
+    if (IPin* up = input_->Connected())
+        up->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(s.GetAddressOf()));
+    return s;
 }
 
-#define PASS(call)                 \
-    IMediaSeeking* s = Upstream(); \
-    if (!s) return E_NOTIMPL;      \
-    HRESULT hr = s->call;          \
-    s->Release();                  \
-    return hr;
-
-STDMETHODIMP SeekingPassThru::GetCapabilities(DWORD* c){
-    PASS(GetCapabilities(c))} STDMETHODIMP SeekingPassThru::CheckCapabilities(DWORD* c){
-    PASS(CheckCapabilities(c))} STDMETHODIMP SeekingPassThru::IsFormatSupported(const GUID* f){
-    PASS(IsFormatSupported(f))} STDMETHODIMP SeekingPassThru::QueryPreferredFormat(GUID* f){
-    PASS(QueryPreferredFormat(f))} STDMETHODIMP SeekingPassThru::GetTimeFormat(GUID* f){
-    PASS(GetTimeFormat(f))} STDMETHODIMP SeekingPassThru::IsUsingTimeFormat(const GUID* f){
-    PASS(IsUsingTimeFormat(f))} STDMETHODIMP SeekingPassThru::SetTimeFormat(const GUID* f){
-    PASS(SetTimeFormat(f))} STDMETHODIMP SeekingPassThru::GetDuration(LONGLONG* d){
-    PASS(GetDuration(d))} STDMETHODIMP SeekingPassThru::GetStopPosition(LONGLONG* p){
-    PASS(GetStopPosition(p))} STDMETHODIMP SeekingPassThru::GetCurrentPosition(LONGLONG* c){
-    PASS(GetCurrentPosition(c))} STDMETHODIMP SeekingPassThru::ConvertTimeFormat(LONGLONG* t, const GUID* tf,
-                                                                                 LONGLONG v, const GUID* sf){
-    PASS(ConvertTimeFormat(t, tf, v, sf))} STDMETHODIMP SeekingPassThru::SetPositions(LONGLONG* c, DWORD cf,
-                                                                                      LONGLONG* p, DWORD pf){
-    PASS(SetPositions(c, cf, p, pf))} STDMETHODIMP SeekingPassThru::GetPositions(LONGLONG* c, LONGLONG* p){
-    PASS(GetPositions(c, p))} STDMETHODIMP SeekingPassThru::GetAvailable(LONGLONG* e, LONGLONG* l){
-    PASS(GetAvailable(e, l))} STDMETHODIMP SeekingPassThru::SetRate(double r){
-    PASS(SetRate(r))} STDMETHODIMP SeekingPassThru::GetRate(double* r){
-    PASS(GetRate(r))} STDMETHODIMP SeekingPassThru::GetPreroll(LONGLONG* p) {
-    PASS(GetPreroll(p))
+// Hands a call to the upstream pin's seeking interface.
+template <class Call>
+HRESULT SeekingPassThru::Pass(Call call) {
+    ComPtr<IMediaSeeking> s = Upstream();
+    return s ? call(s.Get()) : E_NOTIMPL;
 }
-#undef PASS
+
+STDMETHODIMP SeekingPassThru::GetCapabilities(DWORD* c) {
+    return Pass([&](IMediaSeeking* s) { return s->GetCapabilities(c); });
+}
+STDMETHODIMP SeekingPassThru::CheckCapabilities(DWORD* c) {
+    return Pass([&](IMediaSeeking* s) { return s->CheckCapabilities(c); });
+}
+STDMETHODIMP SeekingPassThru::IsFormatSupported(const GUID* f) {
+    return Pass([&](IMediaSeeking* s) { return s->IsFormatSupported(f); });
+}
+STDMETHODIMP SeekingPassThru::QueryPreferredFormat(GUID* f) {
+    return Pass([&](IMediaSeeking* s) { return s->QueryPreferredFormat(f); });
+}
+STDMETHODIMP SeekingPassThru::GetTimeFormat(GUID* f) {
+    return Pass([&](IMediaSeeking* s) { return s->GetTimeFormat(f); });
+}
+STDMETHODIMP SeekingPassThru::IsUsingTimeFormat(const GUID* f) {
+    return Pass([&](IMediaSeeking* s) { return s->IsUsingTimeFormat(f); });
+}
+STDMETHODIMP SeekingPassThru::SetTimeFormat(const GUID* f) {
+    return Pass([&](IMediaSeeking* s) { return s->SetTimeFormat(f); });
+}
+STDMETHODIMP SeekingPassThru::GetDuration(LONGLONG* d) {
+    return Pass([&](IMediaSeeking* s) { return s->GetDuration(d); });
+}
+STDMETHODIMP SeekingPassThru::GetStopPosition(LONGLONG* p) {
+    return Pass([&](IMediaSeeking* s) { return s->GetStopPosition(p); });
+}
+STDMETHODIMP SeekingPassThru::GetCurrentPosition(LONGLONG* c) {
+    return Pass([&](IMediaSeeking* s) { return s->GetCurrentPosition(c); });
+}
+STDMETHODIMP SeekingPassThru::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG v, const GUID* sf) {
+    return Pass([&](IMediaSeeking* s) { return s->ConvertTimeFormat(t, tf, v, sf); });
+}
+STDMETHODIMP SeekingPassThru::SetPositions(LONGLONG* c, DWORD cf, LONGLONG* p, DWORD pf) {
+    return Pass([&](IMediaSeeking* s) { return s->SetPositions(c, cf, p, pf); });
+}
+STDMETHODIMP SeekingPassThru::GetPositions(LONGLONG* c, LONGLONG* p) {
+    return Pass([&](IMediaSeeking* s) { return s->GetPositions(c, p); });
+}
+STDMETHODIMP SeekingPassThru::GetAvailable(LONGLONG* e, LONGLONG* l) {
+    return Pass([&](IMediaSeeking* s) { return s->GetAvailable(e, l); });
+}
+STDMETHODIMP SeekingPassThru::SetRate(double r) {
+    return Pass([&](IMediaSeeking* s) { return s->SetRate(r); });
+}
+STDMETHODIMP SeekingPassThru::GetRate(double* r) {
+    return Pass([&](IMediaSeeking* s) { return s->GetRate(r); });
+}
+STDMETHODIMP SeekingPassThru::GetPreroll(LONGLONG* p) {
+    return Pass([&](IMediaSeeking* s) { return s->GetPreroll(p); });
+}
 
 // ---------------------------------------------------------------- TransformFilter
 
@@ -638,7 +647,7 @@ HRESULT TransformFilter::Receive(IMediaSample* sample) {
     if (!output->IsConnected()) return S_OK;
     if (sample->IsPreroll() == S_OK) return S_OK;
     if (output->OwnAllocator() && PassThrough(sample)) return output->Deliver(sample);
-    IMediaSample* out = nullptr;
+    ComPtr<IMediaSample> out;
     HRESULT hr = output->GetBuffer(&out);
     if (FAILED(hr)) return hr == VFW_E_NOT_COMMITTED ? S_FALSE : hr;
     REFERENCE_TIME a, b;
@@ -648,10 +657,9 @@ HRESULT TransformFilter::Receive(IMediaSample* sample) {
     out->SetSyncPoint(TRUE);
     out->SetDiscontinuity(sample->IsDiscontinuity() == S_OK);
     out->SetPreroll(FALSE);
-    hr = Transform(sample, out);
-    if (hr == S_OK) hr = output->Deliver(out);
+    hr = Transform(sample, out.Get());
+    if (hr == S_OK) hr = output->Deliver(out.Get());
     else if (hr == S_FALSE) hr = S_OK;  // nothing to show for this one
-    out->Release();
     return hr;
 }
 

@@ -7,10 +7,23 @@
 #include <windows.h>
 #include <dshow.h>
 
+#include <wrl/client.h>
+
 #include <atomic>
 #include <vector>
 
 namespace ds {
+
+using Microsoft::WRL::ComPtr;
+
+// Takes over a reference the caller already owns (mingw-w64's ComPtr::Attach
+// adds a reference of its own).
+template <class T>
+ComPtr<T> AdoptRef(T* p) {
+    ComPtr<T> c;
+    *c.GetAddressOf() = p;
+    return c;
+}
 
 // Media type helpers (AM_MEDIA_TYPE owns its format block via CoTaskMemAlloc).
 void FreeType(AM_MEDIA_TYPE& mt);
@@ -96,7 +109,7 @@ public:
     virtual HRESULT Inactive() { return S_OK; }
 
     bool IsConnected() const { return connected_ != nullptr; }
-    IPin* Connected() const { return connected_; }
+    IPin* Connected() const { return connected_.Get(); }
     const AM_MEDIA_TYPE& Type() const { return mt_; }
     Filter* Owner() const { return filter_; }
 
@@ -104,7 +117,7 @@ protected:
     Filter* filter_;
     PIN_DIRECTION dir_;
     wchar_t name_[128];
-    IPin* connected_ = nullptr;
+    ComPtr<IPin> connected_;
     AM_MEDIA_TYPE mt_{};
 };
 
@@ -140,8 +153,8 @@ public:
 private:
     HRESULT TryConnect(IPin* receive, const AM_MEDIA_TYPE* mt);
     HRESULT DecideAllocator();
-    IMemInputPin* input_ = nullptr;
-    IMemAllocator* alloc_ = nullptr;
+    ComPtr<IMemInputPin> input_;
+    ComPtr<IMemAllocator> alloc_;
     bool ownAllocator_ = false;
 };
 
@@ -175,7 +188,7 @@ public:
     bool Flushing() const { return flushing_; }
 
 protected:
-    IMemAllocator* alloc_ = nullptr;
+    ComPtr<IMemAllocator> alloc_;
     std::atomic<bool> flushing_{false};
 };
 
@@ -214,7 +227,7 @@ protected:
     std::atomic<long> refs_{1};
     CLSID clsid_;
     FILTER_STATE state_ = State_Stopped;
-    IReferenceClock* clock_ = nullptr;
+    ComPtr<IReferenceClock> clock_;
     IFilterGraph* graph_ = nullptr;  // not counted: the graph holds us
     wchar_t name_[128] = {};
     REFERENCE_TIME start_ = 0;
@@ -247,7 +260,9 @@ public:
     STDMETHODIMP GetPreroll(LONGLONG* p) override;
 
 private:
-    IMediaSeeking* Upstream();  // counted; null when not connected
+    ComPtr<IMediaSeeking> Upstream();  // null when not connected
+    template <class Call>
+    HRESULT Pass(Call call);
     Pin* owner_;
     Pin* input_;
 };

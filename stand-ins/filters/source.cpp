@@ -312,7 +312,7 @@ void SourcePin::Stream() {
         const avi::Sample& m = s.samples[i];
         if (m.start >= end) break;
         if (!m.present(src_->Data())) continue;
-        IMediaSample* ms = nullptr;
+        ds::ComPtr<IMediaSample> ms;
         if (FAILED(GetBuffer(&ms)) || !ms) return;
         BYTE* buf = nullptr;
         ms->GetPointer(&buf);
@@ -343,8 +343,8 @@ void SourcePin::Stream() {
         ms->SetPreroll(preroll);
         ms->SetDiscontinuity(first);
         first = false;
-        HRESULT hr = Deliver(ms);
-        ms->Release();
+        HRESULT hr = Deliver(ms.Get());
+        ms.Reset();
         if (hr != S_OK) return;
         if (!preroll) position_ = std::min<LONGLONG>(t1, end);
     }

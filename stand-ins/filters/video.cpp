@@ -175,15 +175,15 @@ private:
     // Decodes into pixels_ (rows top-down), as 24-bit BGR when the codec gives
     // that (expanded while copying out), else converted to 32-bit BGR.
     HRESULT Decode(const BYTE* data, DWORD len, UINT w, UINT h, int& bpp) {
-        IWICStream* stream = nullptr;
-        IWICBitmapDecoder* dec = nullptr;
-        IWICBitmapFrameDecode* frame = nullptr;
-        IWICBitmapSource* bgr = nullptr;
+        ds::ComPtr<IWICStream> stream;
+        ds::ComPtr<IWICBitmapDecoder> dec;
+        ds::ComPtr<IWICBitmapFrameDecode> frame;
+        ds::ComPtr<IWICBitmapSource> bgr;
         HRESULT hr = factory_->CreateStream(&stream);
         if (SUCCEEDED(hr)) hr = stream->InitializeFromMemory(const_cast<BYTE*>(data), len);
         // The container is known: no detection over every registered codec.
         if (SUCCEEDED(hr)) hr = factory_->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, &dec);
-        if (SUCCEEDED(hr)) hr = dec->Initialize(stream, WICDecodeMetadataCacheOnDemand);
+        if (SUCCEEDED(hr)) hr = dec->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand);
         if (SUCCEEDED(hr)) hr = dec->GetFrame(0, &frame);
         UINT fw = 0, fh = 0;
         if (SUCCEEDED(hr)) hr = frame->GetSize(&fw, &fh);
@@ -197,13 +197,9 @@ private:
         } else if (SUCCEEDED(hr)) {
             bpp = 4;
             pixels_.resize(size_t(w) * h * 4);
-            hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame, &bgr);
+            hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame.Get(), &bgr);
             if (SUCCEEDED(hr)) hr = bgr->CopyPixels(nullptr, w * 4, UINT(pixels_.size()), pixels_.data());
         }
-        if (bgr) bgr->Release();
-        if (frame) frame->Release();
-        if (dec) dec->Release();
-        if (stream) stream->Release();
         return hr;
     }
 
