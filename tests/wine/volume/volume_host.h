@@ -19,6 +19,7 @@
 #include "control_ids.h"
 #include "fw_wnd.h"
 #include "volume_mixer.h"
+#include "bitmap_ids.h"
 
 // Runs the message loop for ms milliseconds (at least once).
 inline void Pump(DWORD ms = 0) {
@@ -61,8 +62,8 @@ public:
     }
     // The main window's skin step for the volume slider.
     void SkinSlider() {
-        slider.SetChannelImages(207, 208, false);
-        slider.SetThumbImages(351, 352, true, RGB(255, 0, 255));
+        slider.SetChannelImages(IDB_VOLUME_CHANNEL, IDB_VOLUME_CHANNEL_ACTIVE, false);
+        slider.SetThumbImages(IDB_VOLUME_THUMB, IDB_VOLUME_THUMB_ACTIVE, true, RGB(255, 0, 255));
         slider.SetFocusRectOption(false);
         slider.SetRange(0, 10);
     }
