@@ -1,0 +1,322 @@
+// Test host of the export subsystem: runs Print, Save, the folder chooser and
+// the information dialog without the main window, under a plain owner window,
+// and records what the dialogs do (from a message hook on its own thread) so
+// that the test scripts, which drive the dialogs with real messages, can check
+// it.
+//
+//   export_host print CHANNELS NAME SPEED LAT LNG [--grab fake|none] [--repeat N]
+//   export_host choose TITLE
+//   export_host save LIBDIR LETTER [NAME...]     (no NAME: nothing ticked)
+//   export_host info DRIVEPATH                    ("" for no drive)
+//   export_host shell VERB PATH                   ShellExecuteW, prints its result
+// Options (before the command): --log FILE  event lines "MS EVENT ARGS" (ms
+// since start): init ID HWND, pos ID N, range ID LO HI, label TEXT,
+// draw ID TEXT, erase, shell-result N; --ping  (save) measure how quickly the
+// progress dialog answers and repaints while the worker converts.
+// Results on stdout: "result 0|1", "folder PATH", "outcome FAILED TOTAL",
+// "ping max MS", "erase-gap max MS".
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control_ids.h"
+#include "drive_probe.h"
+#include "folder_chooser.h"
+#include "form_progress.h"
+#include "fw_app.h"
+#include "image.h"
+#include "information.h"
+#include "krv_library.h"
+#include "print_report.h"
+
+namespace {
+
+class HostApp : public CWinApp {};
+HostApp g_app;
+
+std::FILE* g_log = nullptr;
+LARGE_INTEGER g_freq, g_start;
+HHOOK g_hook = nullptr;
+
+double NowMs() {
+    LARGE_INTEGER t;
+    ::QueryPerformanceCounter(&t);
+    return double(t.QuadPart - g_start.QuadPart) * 1000.0 / double(g_freq.QuadPart);
+}
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::string Escape(const std::wstring& w) {
+    std::string s, u = Utf8(w);
+    for (char c : u) {
+        if (c == '\n') s += "\\n";
+        else if (c == '\r') s += "\\r";
+        else if (c == '\\') s += "\\\\";
+        else s += c;
+    }
+    return s;
+}
+
+void Log(const char* fmt, ...) {
+    if (!g_log) return;
+    char line[2048];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(line, sizeof line, fmt, args);
+    va_end(args);
+    std::fprintf(g_log, "%.1f %s\n", NowMs(), line);
+    std::fflush(g_log);
+}
+
+std::wstring TextOf(HWND w) {
+    wchar_t buf[512] = L"";
+    ::GetWindowTextW(w, buf, 512);
+    return buf;
+}
+
+// The progress dialog, once it exists, and the times its background was
+// erased (window thread only).
+std::atomic<HWND> g_progress{nullptr};
+std::vector<double> g_erases;
+double g_firstPos = -1, g_lastPos = -1;
+
+LRESULT CALLBACK CallWndProc(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION) {
+        const auto* m = reinterpret_cast<const CWPSTRUCT*>(lp);
+        const int id = ::GetDlgCtrlID(m->hwnd);
+        switch (m->message) {
+            case WM_INITDIALOG: {
+                wchar_t cls[64] = L"";
+                ::GetClassNameW(m->hwnd, cls, 64);
+                HWND probe = ::GetDlgItem(m->hwnd, IDC_PROGRESS_STEP);
+                if (probe && ::GetDlgItem(m->hwnd, IDC_PROGRESS_LABEL)) g_progress = m->hwnd;
+                Log("init %p", static_cast<void*>(m->hwnd));
+                break;
+            }
+            case PBM_SETPOS:
+                Log("pos %d %d", id, int(m->wParam));
+                if (id == IDC_PROGRESS_ALL) {
+                    if (g_firstPos < 0) g_firstPos = NowMs();
+                    g_lastPos = NowMs();
+                }
+                break;
+            case PBM_SETRANGE32: Log("range %d %d %d", id, int(m->wParam), int(m->lParam)); break;
+            case WM_SETTEXT:
+                if (id == IDC_PROGRESS_LABEL)
+                    Log("label %s", Escape(reinterpret_cast<const wchar_t*>(m->lParam)).c_str());
+                break;
+            case WM_DRAWITEM: {
+                const auto* di = reinterpret_cast<const DRAWITEMSTRUCT*>(m->lParam);
+                if (di && di->CtlType == ODT_STATIC)
+                    Log("draw %d %s", int(di->CtlID), Escape(TextOf(di->hwndItem)).c_str());
+                break;
+            }
+            case WM_SIZE:
+                if (!(::GetWindowLongW(m->hwnd, GWL_STYLE) & WS_CHILD))
+                    Log("size %d %d", int(LOWORD(m->lParam)), int(HIWORD(m->lParam)));
+                break;
+            case WM_ERASEBKGND:
+                if (m->hwnd == g_progress.load()) g_erases.push_back(NowMs());
+                break;
+        }
+    }
+    return ::CallNextHookEx(g_hook, code, wp, lp);
+}
+
+class Owner : public CWnd {
+public:
+    bool Create() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = L"TessaroExportHost";
+        ::RegisterClassW(&wc);
+        BeginCreate(this);
+        HWND w = ::CreateWindowExW(0, wc.lpszClassName, L"export host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640,
+                                   480, nullptr, nullptr, wc.hInstance, nullptr);
+        EndCreate();
+        return w != nullptr;
+    }
+};
+
+// A picture of known colours for channel k: a solid field with a white bar
+// across the middle (so that a scaled copy can be found and measured).
+const COLORREF kChannelColour[2] = {RGB(220, 40, 40), RGB(40, 70, 220)};
+
+bool FakeGrab(int channel, CImage& image) {
+    if (channel < 0 || channel > 1 || !image.Create(640, 360, 32)) return false;
+    HDC dc = image.GetDC();
+    RECT all{0, 0, 640, 360}, bar{0, 170, 640, 190};
+    HBRUSH fill = ::CreateSolidBrush(kChannelColour[channel]), white = ::CreateSolidBrush(RGB(255, 255, 255));
+    ::FillRect(dc, &all, fill);
+    ::FillRect(dc, &bar, white);
+    ::DeleteObject(fill);
+    ::DeleteObject(white);
+    image.ReleaseDC();
+    return true;
+}
+
+int Print(Owner& owner, const std::vector<std::wstring>& a) {
+    if (a.size() < 5) return 2;
+    PrintRequest r;
+    r.owner = owner;
+    r.videoStreamCount = _wtoi(a[0].c_str());
+    r.fileName = a[1].c_str();
+    r.speed = _wtof(a[2].c_str());
+    r.lat = _wtof(a[3].c_str());
+    r.lng = _wtof(a[4].c_str());
+    int repeat = 1;
+    r.grab = FakeGrab;
+    for (size_t i = 5; i + 1 < a.size(); i += 2) {
+        if (a[i] == L"--grab" && a[i + 1] == L"none") r.grab = [](int, CImage&) { return false; };
+        if (a[i] == L"--repeat") repeat = _wtoi(a[i + 1].c_str());
+    }
+    int result = 1;
+    for (int i = 0; i < repeat; ++i) {
+        bool ok = PrintReport(r);
+        std::printf("result %d\n", ok ? 1 : 0);
+        std::fflush(stdout);
+        if (!ok) result = 0;
+    }
+    return result ? 0 : 1;
+}
+
+int Choose(Owner& owner, const std::vector<std::wstring>& a) {
+    CString folder;
+    bool ok = ChooseFolder(owner, a.empty() ? L"Select folder" : a[0].c_str(), folder);
+    std::printf("result %d\n", ok ? 1 : 0);
+    if (ok) std::printf("folder %s\n", Utf8(folder).c_str());
+    return 0;
+}
+
+// Asks the progress dialog, while it is up, every 10 ms whether it answers and
+// has it repaint every 20 ms; the longest answer time is kept.
+struct Pinger {
+    std::atomic<bool> stop{false};
+    std::atomic<int> maxMs{0};
+    std::thread thread;
+    void Start() {
+        thread = std::thread([this] {
+            int tick = 0;
+            while (!stop) {
+                HWND dlg = g_progress.load();
+                if (dlg && ::IsWindow(dlg)) {
+                    if (tick++ % 2 == 0) ::InvalidateRect(dlg, nullptr, TRUE);
+                    double t0 = NowMs();
+                    DWORD_PTR r = 0;
+                    ::SendMessageTimeoutW(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+                    int ms = int(NowMs() - t0 + 0.5);
+                    if (ms > maxMs) maxMs = ms;
+                }
+                ::Sleep(10);
+            }
+        });
+    }
+    void Stop() {
+        stop = true;
+        if (thread.joinable()) thread.join();
+    }
+};
+
+int Save(Owner& owner, const std::vector<std::wstring>& a, bool ping) {
+    if (a.size() < 2) return 2;
+    KrvLibrary krv;
+    if (!krv.Load(a[0].c_str())) {
+        std::printf("library not loaded\n");
+        return 1;
+    }
+    unsigned char zero = '0';
+    krv.SetDevice(&zero);
+    int disk = ProbeDiskNumber(a[1][0]);
+    if (disk > 0) {
+        unsigned char d = static_cast<unsigned char>(disk);
+        krv.SetDevice(&d);
+    }
+    std::vector<CString> names;
+    for (size_t i = 2; i < a.size(); ++i) names.emplace_back(a[i].c_str());
+    Pinger pinger;
+    if (ping) pinger.Start();
+    bool ok = SaveChecked(&owner, names, &krv);
+    if (ping) pinger.Stop();
+    std::printf("result %d\n", ok ? 1 : 0);
+    if (ping) {
+        double gap = 0;
+        double prev = g_firstPos;
+        for (double t : g_erases) {
+            if (t < g_firstPos || t > g_lastPos) continue;
+            gap = std::max(gap, t - prev);
+            prev = t;
+        }
+        if (g_lastPos > prev) gap = std::max(gap, g_lastPos - prev);
+        std::printf("ping max %d\nerase-gap max %.0f\nconvert ms %.0f\n", pinger.maxMs.load(), gap,
+                    g_lastPos - g_firstPos);
+    }
+    return 0;
+}
+
+int Shell(const std::vector<std::wstring>& a) {
+    if (a.size() < 2) return 2;
+    auto r = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, a[0].c_str(), a[1].c_str(), nullptr, nullptr, SW_SHOW));
+    std::printf("shell-result %d\n", int(r));
+    return r > 32 ? 0 : 1;
+}
+
+int Info(Owner& owner, const std::vector<std::wstring>& a) {
+    ShowInformation(&owner, a.empty() ? L"" : a[0].c_str());
+    std::printf("result 1\n");
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    ::QueryPerformanceFrequency(&g_freq);
+    ::QueryPerformanceCounter(&g_start);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+    std::vector<std::wstring> args(argv + 1, argv + argc);
+    bool ping = false;
+    while (!args.empty() && args[0].rfind(L"--", 0) == 0) {
+        if (args[0] == L"--log" && args.size() > 1) {
+            g_log = ::_wfopen(args[1].c_str(), L"a");
+            args.erase(args.begin(), args.begin() + 2);
+        } else if (args[0] == L"--ping") {
+            ping = true;
+            args.erase(args.begin());
+        } else {
+            break;
+        }
+    }
+    if (args.empty()) return 2;
+    g_hook = ::SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, ::GetCurrentThreadId());
+    Owner owner;
+    if (!owner.Create()) return 1;
+    const std::wstring cmd = args[0];
+    args.erase(args.begin());
+    int rc = 2;
+    if (cmd == L"print") rc = Print(owner, args);
+    else if (cmd == L"choose") rc = Choose(owner, args);
+    else if (cmd == L"save") rc = Save(owner, args, ping);
+    else if (cmd == L"info") rc = Info(owner, args);
+    else if (cmd == L"shell") rc = Shell(args);
+    std::fflush(stdout);
+    if (g_hook) ::UnhookWindowsHookEx(g_hook);
+    if (g_log) std::fclose(g_log);
+    return rc;
+}
