@@ -10,7 +10,7 @@
 //   export_host info DRIVEPATH                    ("" for no drive)
 //   export_host shell VERB PATH                   ShellExecuteW, prints its result
 // Options (before the command): --log FILE  event lines "MS EVENT ARGS" (ms
-// since start): init ID HWND, pos ID N, range ID LO HI, label TEXT,
+// since start): dialog KIND HWND (progress, notify, info, other), pos ID N, range ID LO HI, label TEXT,
 // draw ID TEXT, erase, shell-result N; --ping  (save) measure how quickly the
 // progress dialog answers and repaints while the worker converts.
 // Results on stdout: "result 0|1", "folder PATH", "outcome FAILED TOTAL",
@@ -100,11 +100,16 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wp, LPARAM lp) {
         const int id = ::GetDlgCtrlID(m->hwnd);
         switch (m->message) {
             case WM_INITDIALOG: {
-                wchar_t cls[64] = L"";
-                ::GetClassNameW(m->hwnd, cls, 64);
-                HWND probe = ::GetDlgItem(m->hwnd, IDC_PROGRESS_STEP);
-                if (probe && ::GetDlgItem(m->hwnd, IDC_PROGRESS_LABEL)) g_progress = m->hwnd;
-                Log("init %p", static_cast<void*>(m->hwnd));
+                const char* kind = "other";
+                if (::GetDlgItem(m->hwnd, IDC_PROGRESS_STEP) && ::GetDlgItem(m->hwnd, IDC_PROGRESS_LABEL)) {
+                    kind = "progress";
+                    g_progress = m->hwnd;
+                } else if (::GetDlgItem(m->hwnd, IDC_NOTIFY_MESSAGE)) {
+                    kind = "notify";
+                } else if (::GetDlgItem(m->hwnd, IDC_INFO_FIRMWARE)) {
+                    kind = "info";
+                }
+                Log("dialog %s 0x%llx", kind, static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(m->hwnd)));
                 break;
             }
             case PBM_SETPOS:
@@ -187,14 +192,12 @@ int Print(Owner& owner, const std::vector<std::wstring>& a) {
         if (a[i] == L"--grab" && a[i + 1] == L"none") r.grab = [](int, CImage&) { return false; };
         if (a[i] == L"--repeat") repeat = _wtoi(a[i + 1].c_str());
     }
-    int result = 1;
     for (int i = 0; i < repeat; ++i) {
         bool ok = PrintReport(r);
         std::printf("result %d\n", ok ? 1 : 0);
         std::fflush(stdout);
-        if (!ok) result = 0;
     }
-    return result ? 0 : 1;
+    return 0;
 }
 
 int Choose(Owner& owner, const std::vector<std::wstring>& a) {
