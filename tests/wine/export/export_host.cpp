@@ -297,7 +297,7 @@ int wmain(int argc, wchar_t** argv) {
     bool ping = false;
     while (!args.empty() && args[0].rfind(L"--", 0) == 0) {
         if (args[0] == L"--log" && args.size() > 1) {
-            g_log = ::_wfopen(args[1].c_str(), L"a");
+            g_log = ::_wfopen(args[1].c_str(), L"ab");
             args.erase(args.begin(), args.begin() + 2);
         } else if (args[0] == L"--ping") {
             ping = true;

@@ -20,10 +20,11 @@ restore_desktop() { set_desktop '%USERPROFILE%\Desktop'; }
 c_path() { local p=${1#C:\\}; printf '%s/drive_c/%s\n' "$WINEPREFIX" "${p//\\//}"; }
 
 # host_start ARGS...: the host in the background, events in $HOST_LOG, its
-# output in $HOST_OUT; host_wait: its exit code (CR removed from the output).
+# output in $HOST_OUT (both in the test's folder $work); host_wait: its exit
+# code (CR removed from the output).
 host_start() {
-  HOST_LOG=$(mktemp "${TMPDIR:-/tmp}/export-host-log.XXXXXX")
-  HOST_OUT=$(mktemp "${TMPDIR:-/tmp}/export-host-out.XXXXXX")
+  HOST_LOG=$(mktemp "${work:?the test's work folder}/host-log.XXXXXX")
+  HOST_OUT=$(mktemp "$work/host-out.XXXXXX")
   ui_start_host "$@"
 }
 ui_start_host() {
@@ -47,7 +48,6 @@ host_wait() {
   return $rc
 }
 host_result() { awk '/^result / {print $2}' "$HOST_OUT" | tr '\n' ' ' | sed 's/ $//'; }
-host_cleanup() { rm -f "${HOST_LOG:-}" "${HOST_OUT:-}"; }
 
 # The handle of the last dialog of a kind (progress, notify, info) the host opened.
 dialog_of() {

@@ -25,7 +25,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/export-print.XXXXXX")
 cleanup() {
   restore_desktop
   ui_server_stop
-  host_cleanup
   rm -rf "$work" "$(c_path 'C:\export-test\print')"
   wineserver -k 2>/dev/null || true
 }
