@@ -23,7 +23,7 @@ c_path() { local p=${1#C:\\}; printf '%s/drive_c/%s\n' "$WINEPREFIX" "${p//\\//}
 # output in $HOST_OUT (both in the test's folder $work); host_wait: its exit
 # code (CR removed from the output).
 host_start() {
-  HOST_LOG=$(mktemp "${work:?the test's work folder}/host-log.XXXXXX")
+  HOST_LOG=$(mktemp "${work:?work folder of the test}/host-log.XXXXXX")
   HOST_OUT=$(mktemp "$work/host-out.XXXXXX")
   ui_start_host "$@"
 }
