@@ -238,7 +238,8 @@ bool SaveChecked(CWnd* owner, const std::vector<CString>& names, KrvLibrary* dev
     progress->m_pDevice = device;
     progress->ClearFiles();
     for (const auto& name : names) progress->AddFile(name);
-    progress->DoModal();
+    // A dialog that cannot be made exports nothing: the ticks stay.
+    const bool ran = progress->DoModal() != -1;
     progress.reset();
-    return true;
+    return ran;
 }

@@ -226,6 +226,7 @@ struct Pinger {
                     ::SendMessageTimeoutW(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
                     int ms = int(NowMs() - t0 + 0.5);
                     if (ms > maxMs) maxMs = ms;
+                    if (ms > 50) Log("slow-answer %d", ms);
                 }
                 ::Sleep(10);
             }
@@ -258,6 +259,7 @@ int Save(Owner& owner, const std::vector<std::wstring>& a, bool ping) {
     bool ok = SaveChecked(&owner, names, &krv);
     if (ping) pinger.Stop();
     std::printf("result %d\n", ok ? 1 : 0);
+    std::printf("convert ms %.0f\n", g_lastPos - g_firstPos);
     if (ping) {
         double gap = 0;
         double prev = g_firstPos;
@@ -267,8 +269,7 @@ int Save(Owner& owner, const std::vector<std::wstring>& a, bool ping) {
             prev = t;
         }
         if (g_lastPos > prev) gap = std::max(gap, g_lastPos - prev);
-        std::printf("ping max %d\nerase-gap max %.0f\nconvert ms %.0f\n", pinger.maxMs.load(), gap,
-                    g_lastPos - g_firstPos);
+        std::printf("ping max %d\nerase-gap max %.0f\n", pinger.maxMs.load(), gap);
     }
     return 0;
 }

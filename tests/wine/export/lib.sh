@@ -49,10 +49,11 @@ host_wait() {
 }
 host_result() { awk '/^result / {print $2}' "$HOST_OUT" | tr '\n' ' ' | sed 's/ $//'; }
 
-# The handle of the last dialog of a kind (progress, notify, info) the host opened.
+# The handle of the last dialog of a kind (progress, notify, info) the host
+# opened, waiting up to DIALOG_WAIT_MS (10000) for it.
 dialog_of() {
-  local h=""
-  for _ in $(seq 200); do
+  local h="" tries=$((${DIALOG_WAIT_MS:-10000} / 50))
+  for _ in $(seq "$tries"); do
     h=$(awk -v k="$1" '$2 == "dialog" && $3 == k {h = $4} END {print h}' "$HOST_LOG")
     [ -n "$h" ] && ui info --hwnd "$h" >/dev/null 2>&1 && break
     h=""
