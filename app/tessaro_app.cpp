@@ -1,6 +1,7 @@
 #include "tessaro_app.h"
 #include <commctrl.h>
 #include <ole2.h>
+#include "app_messages.h"
 #include "resource.h"
 #include "tessaro_dlg.h"
 
@@ -41,7 +42,7 @@ BOOL CTessaroApp::InitInstance() {
         ::MessageBoxW(nullptr, text, L"Tessaro", MB_OK | MB_ICONSTOP);
         return FALSE;
     }
-    ::OleInitialize(nullptr);
+    m_ole = std::make_unique<CScopedOleInit>();
 
     // 8. A sibling viewer leaves its section behind.
     m_siblingSection =
@@ -71,8 +72,8 @@ BOOL CTessaroApp::PreTranslateMessage(MSG* msg) {
     if ((state & 0x2000) && key == VK_F4) return TRUE;  // Alt+F4 never closes the viewer
     if (state & 0x8000) {                               // key released
         HWND main = m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
-        if (main && key == VK_ESCAPE) ::PostMessageW(main, 0x040D, 0, 0);
-        else if (main && key == VK_SPACE) ::PostMessageW(main, 0x0425, 0, 0);
+        if (main && key == VK_ESCAPE) ::PostMessageW(main, WM_ESCAPE_RELEASED, 0, 0);
+        else if (main && key == VK_SPACE) ::PostMessageW(main, WM_SPACE_RELEASED, 0, 0);
     }
     return CWinApp::PreTranslateMessage(msg);
 }

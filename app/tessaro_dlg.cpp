@@ -1,18 +1,12 @@
 #include "tessaro_dlg.h"
 #include <shlobj.h>
 #include <shellapi.h>
+#include "app_messages.h"
+#include "control_ids.h"
 #include "notify_dlg.h"
 #include "resource.h"
+#include "fw_file.h"
 #include "tessaro_app.h"
-
-const UINT CTessaroDlg::kLabelIds[14] = {1015, 1016, 1017, 1018, 1019, 1020, 1021,
-                                         1064, 1146, 1147, 1069, 1070, 1071, 1072};
-
-namespace {
-const COLORREF kListBack = RGB(22, 24, 25);
-const COLORREF kListText = RGB(200, 200, 200);
-const COLORREF kListSelection = RGB(3, 91, 156);
-}  // namespace
 
 CTessaroDlg::CTessaroDlg() : CDialog(IDD_TESSARO_DIALOG) {
     m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
@@ -24,87 +18,75 @@ CTessaroDlg::~CTessaroDlg() {
     m_krv.Release();
 }
 
-void CTessaroDlg::BindControls() {
-    const ButtonBinding buttons[] = {
-        {1000, &m_btnClose},      {1001, &m_btnMinimise},   {1002, &m_btnFullScreen}, {1053, &m_btnMaximize},
-        {1033, &m_btnFileOpen},   {1003, &m_btnSave},       {1022, &m_btnPrint},      {1024, &m_btnVersion},
-        {1006, &m_btnPlay},       {1007, &m_btnStop},       {1008, &m_btnPrevious},   {1009, &m_btnNext},
-        {1026, &m_btnView},       {1027, &m_btnViewAll},    {1052, &m_btnMirror},     {1065, &m_btnFlip},
-        {1050, &m_btnSound},      {1057, &m_btnNormal},     {1058, &m_btnEvent},      {1059, &m_btnPark},
-        {1060, &m_btnPhoto},      {1054, &m_btnListGroup},  {1055, &m_btnEventGroup}, {1061, &m_btnMapHide},
-        {1062, &m_btnMapShow},    {1063, &m_btnMapExpand},  {1049, &m_btnHidden1049}, {1056, &m_btnHidden1056},
-        {1010, &m_btnHidden1010}, {1025, &m_btnHidden1025}, {1150, &m_btnHidden1150}, {1151, &m_btnHidden1151},
-    };
-    for (const auto& b : buttons) Bind(b.id, *b.button);
-    Bind(1011, m_sliderPosition);
-    Bind(1051, m_sliderVolume);
-    Bind(1023, m_graph);
-    Bind(1148, m_videoHost1);
-    Bind(1149, m_videoHost2);
-    for (int i = 0; i < 14; ++i) Bind(kLabelIds[i], m_labels[i]);
-}
+void CTessaroDlg::BindControls() { m_controls.Bind(*this); }
 
 void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
-    map.On(WM_CREATE, [this](WPARAM wp, LPARAM lp) { return OnCreate(wp, lp); });
+    map.On(WM_CREATE, [this](WPARAM, LPARAM) { return OnCreate(); });
 
     // Command table.
-    map.OnCommand(1000, [this] { OnCloseCommand(); });
-    map.OnCommand(1001, [this] { OnMinimise(); });
-    map.OnCommand(1002, [this] { OnFullScreen(); });
-    map.OnCommand(1053, [this] { OnMaximize(); });
-    map.OnCommand(1033, [this] { OnFileOpen(); });
-    map.OnCommand(1003, [this] { OnSave(); });
-    map.OnCommand(1022, [this] { OnPrint(); });
-    map.OnCommand(1024, [this] { OnVersion(); });
-    map.OnCommand(1006, [this] { OnPlay(); });
-    map.OnCommand(1007, [this] { StopPlayback(); });
-    map.OnCommand(1008, [this] { OnPrevious(); });
-    map.OnCommand(1009, [this] { OnNext(); });
-    map.OnCommand(1026, [this] { OnViewToggle(); });
-    map.OnCommand(1027, [this] { OnViewAll(); });
-    map.OnCommand(1052, [this] { OnMirror(); });
-    map.OnCommand(1065, [this] { OnFlip(); });
-    map.OnCommand(1050, [] { /* the hidden sound button has no action */ });
-    map.OnCommand(1057, [this] { OnTypeFilter(0); });
-    map.OnCommand(1058, [this] { OnTypeFilter(1); });
-    map.OnCommand(1059, [this] { OnTypeFilter(2); });
-    map.OnCommand(1060, [this] { OnTypeFilter(3); });
-    map.OnCommand(1054, [this] { ShowFileListGroup(); });
-    map.OnCommand(1055, [this] { ShowEventList(); });
-    map.OnCommand(1061, [this] { HideMap(); });
-    map.OnCommand(1062, [this] { ShowMap(); });
-    map.OnCommand(1063, [this] { ExpandMap(); });
+    map.OnCommand(IDC_CLOSE, [this] { OnCloseCommand(); });
+    map.OnCommand(IDC_MINIMIZE, [this] { ShowWindow(SW_MINIMIZE); });
+    map.OnCommand(IDC_FULL_SCREEN, [this] { OnFullScreen(); });
+    map.OnCommand(IDC_MAXIMIZE, [this] { OnMaximize(); });
+    map.OnCommand(IDC_FILE_OPEN, [this] { OnFileOpen(); });
+    map.OnCommand(IDC_SAVE, [this] { OnSave(); });
+    map.OnCommand(IDC_PRINT, [this] { OnPrint(); });
+    map.OnCommand(IDC_VERSION, [this] { OnVersion(); });
+    map.OnCommand(IDC_PLAY, [this] { OnPlay(); });
+    map.OnCommand(IDC_STOP, [this] { StopPlayback(); });
+    map.OnCommand(IDC_PREVIOUS, [this] { OnPrevious(); });
+    map.OnCommand(IDC_NEXT, [this] { OnNext(); });
+    map.OnCommand(IDC_CHANNEL_VIEW, [this] { OnViewToggle(); });
+    // The both-channels layout is not one the video area handles: no visible effect.
+    map.OnCommand(IDC_VIEW_ALL, [] {});
+    map.OnCommand(IDC_MIRROR, [this] { OnMirror(); });
+    map.OnCommand(IDC_FLIP, [this] { OnFlip(); });
+    map.OnCommand(IDC_SOUND, [] {});  // the hidden sound button has no action
+    map.OnCommandRange(IDC_FILTER_NORMAL, IDC_FILTER_PHOTO,
+                       [this](UINT id) { OnTypeFilter(static_cast<int>(id - IDC_FILTER_NORMAL)); });
+    map.OnCommand(IDC_SHOW_FILE_GROUP, [this] { ShowFileListGroup(); });
+    map.OnCommand(IDC_SHOW_EVENT_LIST, [this] { ShowEventList(); });
+    map.OnCommand(IDC_MAP_HIDE, [this] { HideMap(); });
+    map.OnCommand(IDC_MAP_SHOW, [this] { ShowMap(); });
+    map.OnCommand(IDC_MAP_EXPAND, [this] { ExpandMap(); });
 
     // List notifications.
-    map.OnNotify(1067, NM_CLICK, [this](NMHDR*) -> LRESULT {
-        OnDateListClick();
+    auto consume = [](NMHDR*) -> LRESULT { return 0; };
+    map.OnNotify(IDC_DATE_LIST, NM_CLICK, [this](NMHDR*) -> LRESULT {
+        m_catalogue.OnDateClick();
         return 0;
     });
-    map.OnNotify(1068, NM_CLICK, [this](NMHDR*) -> LRESULT {
-        OnHourListClick();
+    map.OnNotify(IDC_HOUR_LIST, NM_CLICK, [this](NMHDR*) -> LRESULT {
+        m_catalogue.OnHourClick();
         return 0;
     });
-    map.OnNotify(1066, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
-        OnFileListDoubleClick();
+    map.OnNotify(IDC_FILE_LIST, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
+        OnRowDoubleClick(IDC_FILE_LIST);
         return 0;
     });
-    map.OnNotify(1073, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
-        OnFileListDoubleClick();
+    map.OnNotify(IDC_EVENT_LIST, NM_DBLCLK, [this](NMHDR*) -> LRESULT {
+        OnRowDoubleClick(IDC_EVENT_LIST);
         return 0;
     });
-    map.OnNotify(1066, NM_CLICK, [](NMHDR*) -> LRESULT { return 0; });
-    map.OnNotify(1067, NM_DBLCLK, [](NMHDR*) -> LRESULT { return 0; });
-    map.OnNotify(1068, NM_DBLCLK, [](NMHDR*) -> LRESULT { return 0; });
-    map.On(WM_NOTIFY, [this](WPARAM, LPARAM lp) -> LRESULT {
+    map.OnNotify(IDC_FILE_LIST, NM_CLICK, consume);
+    map.OnNotify(IDC_DATE_LIST, NM_DBLCLK, consume);
+    map.OnNotify(IDC_HOUR_LIST, NM_DBLCLK, consume);
+    // Column resizing ends silently in every list header.
+    map.OnFilter(WM_NOTIFY, [](WPARAM, LPARAM lp, LRESULT& r) {
         auto* nm = reinterpret_cast<NMHDR*>(lp);
-        // Column resizing ends silently in every list header.
-        if (nm->code == HDN_ENDTRACKW || nm->code == HDN_ENDTRACKA) return 0;
-        return Default();
+        if (nm->code != HDN_ENDTRACKW && nm->code != HDN_ENDTRACKA) return false;
+        r = 0;
+        return true;
     });
 
     // Private messages.
-    map.On(WM_LIST_HEADER_CHECK, [this](WPARAM wp, LPARAM lp) { return OnListHeaderCheck(wp, lp); });
-    map.On(WM_NOTHING_0402, [](WPARAM, LPARAM) -> LRESULT { return 0; });
+    map.On(WM_LIST_HEADER_CHECK, [this](WPARAM wp, LPARAM lp) -> LRESULT {
+        OnListHeaderCheck(wp, lp);
+        return 0;
+    });
+    // Nobody sends the dialog manager's reposition request here; it must not
+    // move the window.
+    map.On(DM_REPOSITION, [](WPARAM, LPARAM) -> LRESULT { return 0; });
     map.On(WM_ESCAPE_RELEASED, [this](WPARAM, LPARAM) -> LRESULT {
         OnEscapeReleased();
         return 0;
@@ -133,48 +115,31 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
         OnMaximize();
         return 0;
     });
-    map.On(WM_SLIDER_MOVED, [this](WPARAM wp, LPARAM lp) { return OnSliderMoved(wp, lp); });
+    map.On(WM_SLIDER_MOVING, [this](WPARAM id, LPARAM) -> LRESULT {
+        OnSliderMoving(static_cast<UINT>(id));
+        return 0;
+    });
 
     // Timers.
-    map.On(WM_TIMER, [this](WPARAM id, LPARAM) -> LRESULT {
-        if (id == TIMER_CLOCK) UpdateClock();
-        // 6302 (playback tick) and 6405 (waiting for a prefetch) belong to the
-        // playback controller and are not armed before it exists.
-        return 0;
-    });
+    map.OnTimer(TIMER_CLOCK, [this] { UpdateClock(); });
 
     // Other window messages.
-    map.On(WM_SIZE, [this](WPARAM type, LPARAM lp) -> LRESULT {
+    map.OnSize([this](UINT type, int cx, int cy) {
         Default();
-        OnSize(static_cast<UINT>(type), static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
-        return 0;
+        OnSize(type, cx, cy);
     });
-    map.On(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) { return PaintSkinBackground(reinterpret_cast<HDC>(wp)); });
-    map.On(WM_PAINT, [this](WPARAM wp, LPARAM lp) { return OnPaint(wp, lp); });
+    map.On(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
+        m_layout.PaintBackground(reinterpret_cast<HDC>(wp));
+        return TRUE;
+    });
+    map.On(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
     map.On(WM_QUERYDRAGICON, [this](WPARAM, LPARAM) -> LRESULT { return reinterpret_cast<LRESULT>(m_hIcon); });
-    map.On(WM_LBUTTONDOWN, [this](WPARAM wp, LPARAM lp) { return OnBackgroundPress(wp, lp); });
+    map.On(WM_LBUTTONDOWN, [this](WPARAM, LPARAM lp) { return OnBackgroundPress(lp); });
 }
 
-LRESULT CTessaroDlg::OnCreate(WPARAM, LPARAM) {
+LRESULT CTessaroDlg::OnCreate() {
     if (Default() == -1) return -1;
-    const DWORD style = WS_VISIBLE | WS_CHILD | LVS_REPORT;
-    const RECT empty{0, 0, 0, 0};
-    if (!m_listFile.Create(style, empty, this, 1066) || !m_listDate.Create(style, empty, this, 1067) ||
-        !m_listHour.Create(style, empty, this, 1068) || !m_listEvent.Create(style, empty, this, 1073))
-        return -1;
-    m_listFont.CreateFont(14, FW_NORMAL, L"Tahoma");
-    for (CSkinListCtrl* list : {&m_listDate, &m_listHour, &m_listFile}) {
-        list->SetFont(m_listFont);
-        list->InitSkin(false, 16);
-        list->SetColors(kListBack, kListText, kListSelection);
-    }
-    const DWORD ex = LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP;
-    m_listFile.SetExtendedStyle(ex);
-    m_listEvent.SetFont(m_listFont);
-    m_listEvent.SetColors(kListBack, kListText, kListSelection);
-    m_listEvent.InitSkin(true, 16);
-    m_listEvent.SetExtendedStyle(ex);
-    return 0;
+    return m_catalogue.Create(this) ? 0 : -1;
 }
 
 BOOL CTessaroDlg::OnInitDialog() {
@@ -183,7 +148,7 @@ BOOL CTessaroDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     // 2. Skin bitmaps.
-    LoadSkin();
+    m_layout.LoadSkin();
     // 3. Title, size, show, centre.
     SetWindowText(L"ORVEN Quovix");
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 1090, 720, SWP_NOMOVE | SWP_NOZORDER);
@@ -201,34 +166,26 @@ BOOL CTessaroDlg::OnInitDialog() {
     DeleteStalePlayFiles();
     // 7. Volume control.
     InitVolumeControl();
-    // 8. Start values.
-    m_displayMode = ModeNormal;
-    m_draggable = true;
+    // 8. Start values: no drive, no sensor data (the catalogue and layout
+    //    objects start with their own start values).
+    m_layout.SetDraggable(true);
     m_driveRoot.Empty();
     m_driveLetter = 0;
     m_gpsPresent = m_gsensorPresent = false;
-    m_selFile = 0;
-    m_selEvent = -1;
-    m_selDate = 0;
-    m_selHour = 0;
-    m_currentEntry = -1;
     // 9. Mirror and flip.
     ReadMirrorSettings();
     // 10. Playback start values.
-    m_viewMode = 1;
-    m_playing = false;
-    m_typeFilter = 0;
-    m_displayMode = ModeNormal;
-    m_rate = 1.0;
-    m_playFilePath.Empty();
+    m_nViewMode = 1;
+    m_catalogue.SetFilterSet(0);
+    m_fPlayRate = 1.0f;
     // 11. Device library.
     if (!m_krv.Load(L"")) AskUser(L"KRV error", L"Can not find library.", false);
     // 12. Display surfaces and the map window.
     CreateSurfacesAndMap();
     // 13. List columns.
-    InsertListColumns();
+    m_catalogue.InsertColumns();
     // 14. Video hosts and the media graph.
-    m_videoHost1.MoveWindow(0, 0, 0, 0);
+    m_controls.m_channel1.MoveWindow(0, 0, 0, 0);
     InitMediaGraph();
     // 15. Media components.
     CheckMediaComponents();
@@ -236,22 +193,19 @@ BOOL CTessaroDlg::OnInitDialog() {
     ApplySkin();
     // 17. Places, sensor displays, tool-tips, stopped state, filter set, visibility.
     PlaceNormalControls();
-    PlaceLists(m_mapState == MapHidden ? 266 : 0);
+    m_layout.PlaceLists();
     ClearSensorDisplays();
     SetToolTips();
     StopPlayback();
-    m_typeFilter = 0xF;
+    m_catalogue.SetFilterSet(catalogue::kFilterAll);
     ShowAllControls();
     // 18. Background drag.
-    m_draggable = true;
+    m_layout.SetDraggable(true);
     // 19. Buttons that are never shown.
-    for (CSkinButton* b :
-         {&m_btnHidden1049, &m_btnHidden1056, &m_btnListGroup, &m_btnEventGroup, &m_btnHidden1010, &m_btnHidden1025}) {
+    for (CSkinButton* b : {&m_controls.m_btnShowFileGroup, &m_controls.m_btnShowEventList, &m_controls.m_btnPause}) {
         b->ShowWindow(SW_HIDE);
         b->EnableWindow(FALSE);
     }
-    m_btnHidden1151.MoveWindow(0, 0, 30, 25);
-    m_btnHidden1150.MoveWindow(35, 0, 30, 25);
     // 20. Busy window.
     m_loading.CreateModeless(this);
     // 21. Clock.
@@ -270,15 +224,7 @@ void CTessaroDlg::RegisterDriveNotifications() {
 }
 
 void CTessaroDlg::DeleteStalePlayFiles() {
-    if (m_programFolder.IsEmpty()) return;
-    CString pattern = CString::Formatted(L"%s*.avi", m_programFolder.c_str());
-    WIN32_FIND_DATAW fd;
-    HANDLE h = ::FindFirstFileW(pattern, &fd);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileW((m_programFolder + fd.cFileName).c_str());
-    } while (::FindNextFileW(h, &fd));
-    ::FindClose(h);
+    if (!m_programFolder.IsEmpty()) DeleteFilesMatching(m_programFolder, L"*.avi");
 }
 
 CString CTessaroDlg::ClockText(const SYSTEMTIME& t) {
@@ -289,7 +235,7 @@ CString CTessaroDlg::ClockText(const SYSTEMTIME& t) {
 void CTessaroDlg::UpdateClock() {
     SYSTEMTIME t;
     ::GetLocalTime(&t);
-    ::SetDlgItemTextW(m_hWnd, 1064, ClockText(t));
+    m_controls.m_lblClock.SetWindowText(ClockText(t));
 }
 
 int CTessaroDlg::AskUser(const wchar_t* title, const wchar_t* message, bool twoButtons) {
@@ -302,12 +248,6 @@ int CTessaroDlg::AskUser(const wchar_t* title, const wchar_t* message, bool twoB
 
 void CTessaroDlg::ShowBusy() { m_loading.ShowBusy(m_hWnd); }
 void CTessaroDlg::HideBusy() { m_loading.HideBusy(); }
-
-int CTessaroDlg::ShownListCount() const {
-    if (m_showFileGroup) return m_listFile.GetItemCount();
-    if (m_showEventList) return m_listEvent.GetItemCount();
-    return 0;
-}
 
 BOOL CTessaroDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F4) return TRUE;
@@ -339,12 +279,10 @@ void CTessaroDlg::OnCloseCommand() {
     ::ExitProcess(0);
 }
 
-void CTessaroDlg::OnMinimise() { ShowWindow(SW_MINIMIZE); }
-
 void CTessaroDlg::OnEscapeReleased() {
-    if (m_displayMode != ModeFullScreen) return;
-    m_draggable = true;
-    SetDisplayMode(ModeNormal);
+    if (m_layout.DisplayMode() != WindowLayout::ModeFullScreen) return;
+    m_layout.SetDraggable(true);
+    SetDisplayMode(WindowLayout::ModeNormal);
 }
 
 void CTessaroDlg::OnSpaceReleased() {
@@ -352,14 +290,14 @@ void CTessaroDlg::OnSpaceReleased() {
 }
 
 void CTessaroDlg::OnSize(UINT type, int, int cy) {
-    if (type == SIZE_MINIMIZED || m_displayMode != ModeNormal || cy >= 720) return;
+    if (type == SIZE_MINIMIZED || m_layout.DisplayMode() != WindowLayout::ModeNormal || cy >= 720) return;
     RECT r = GetWindowRect();
     MoveWindow(r.left, r.top, 1090, 720);
     RefitVideo();
     Invalidate();
 }
 
-LRESULT CTessaroDlg::OnPaint(WPARAM, LPARAM) {
+LRESULT CTessaroDlg::OnPaint() {
     if (::IsIconic(m_hWnd)) {
         CPaintDC dc(m_hWnd);
         SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()));
@@ -372,8 +310,8 @@ LRESULT CTessaroDlg::OnPaint(WPARAM, LPARAM) {
     return Default();
 }
 
-LRESULT CTessaroDlg::OnBackgroundPress(WPARAM, LPARAM lp) {
-    if (m_draggable) {
+LRESULT CTessaroDlg::OnBackgroundPress(LPARAM lp) {
+    if (m_layout.Draggable()) {
         POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
         ::ClientToScreen(m_hWnd, &pt);
         PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
@@ -381,15 +319,28 @@ LRESULT CTessaroDlg::OnBackgroundPress(WPARAM, LPARAM lp) {
     return Default();
 }
 
-LRESULT CTessaroDlg::OnListHeaderCheck(WPARAM wp, LPARAM lp) {
-    const UINT sub = LOWORD(wp);
-    const UINT listId = HIWORD(wp);
-    if (sub == WM_LIST_MSG) CheckListAndBelow(listId, lp == 2);
-    return 0;  // WM_LIST_CHECK: nothing
+void CTessaroDlg::OnListHeaderCheck(WPARAM wp, LPARAM lp) {
+    // LIST_HEADER_CHECK asks for nothing.
+    if (LOWORD(wp) == LIST_HEADER_CHECK_ALL) m_catalogue.CheckListAndBelow(HIWORD(wp), lp == 2);
 }
 
-LRESULT CTessaroDlg::OnSliderMoved(WPARAM wp, LPARAM) {
-    // 1011 seeks the media graph, 1051 sets the volume: both arrive with the
-    // playback and volume controls.
-    return 0;
+void CTessaroDlg::OnSliderMoving(UINT sliderId) {
+    // The position slider seeks the media graph and the volume slider sets the
+    // volume: both arrive with the playback controller and the volume control.
+    (void)sliderId;
 }
+
+// Skin, layout and display modes.
+void CTessaroDlg::ApplySkin() { m_layout.ApplySkin(m_Mirror_state, m_Flip_state); }
+void CTessaroDlg::SetToolTips() { m_layout.SetToolTips(); }
+void CTessaroDlg::SetDisplayMode(int mode) { m_layout.SetDisplayMode(mode); }
+void CTessaroDlg::PlaceNormalControls() { m_layout.PlaceNormalControls(); }
+void CTessaroDlg::PlaceLists(int extra) { m_layout.PlaceLists(extra); }
+void CTessaroDlg::ShowAllControls() { m_layout.ShowAllControls(); }
+void CTessaroDlg::HideAllControls() { m_layout.HideAllControls(); }
+void CTessaroDlg::HideMap() { m_layout.HideMap(); }
+void CTessaroDlg::ShowMap() { m_layout.ShowMap(); }
+void CTessaroDlg::ExpandMap() { m_layout.ExpandMap(m_gpsPresent, m_gsensorPresent); }
+// Full screen and maximised come with the full layout of the skin.
+void CTessaroDlg::OnFullScreen() {}
+void CTessaroDlg::OnMaximize() {}

@@ -12,7 +12,6 @@ void CTessaroDlg::OnNext() {}
 
 // Video surfaces, mirror and flip.
 void CTessaroDlg::OnViewToggle() {}
-void CTessaroDlg::OnViewAll() {}
 void CTessaroDlg::OnMirror() {}
 void CTessaroDlg::OnFlip() {}
 void CTessaroDlg::ReadMirrorSettings() {}
@@ -22,7 +21,7 @@ void CTessaroDlg::CreateSurfacesAndMap() {}
 // Volume control: without it there is no mixer, and the volume slider is off.
 void CTessaroDlg::InitVolumeControl() {
     m_hasMixer = false;
-    m_sliderVolume.EnableWindow(FALSE);
+    m_controls.m_sldVolume.EnableWindow(FALSE);
 }
 
 // Sensor displays and the map.

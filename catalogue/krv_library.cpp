@@ -183,9 +183,9 @@ int KrvLibrary::SetDevice(unsigned char* disk) {
     return f ? As<SetDeviceFn>(f)(m_context, disk) : 0;
 }
 
-int KrvLibrary::GetFileFlag(unsigned char* a, unsigned char* b, unsigned short* c, unsigned int* d) {
+int KrvLibrary::GetFileFlag(unsigned char* flagA, unsigned char* flagB, unsigned short* flagC, unsigned int* flagD) {
     void* f = Entry(kGetFileFlag);
-    return f ? As<FileFlagFn>(f)(m_context, a, b, c, d) : 0;
+    return f ? As<FileFlagFn>(f)(m_context, flagA, flagB, flagC, flagD) : 0;
 }
 
 int KrvLibrary::GetFileCnt(unsigned char type) {
@@ -193,9 +193,9 @@ int KrvLibrary::GetFileCnt(unsigned char type) {
     return f ? As<FileCntFn>(f)(m_context, type) : 0;
 }
 
-int KrvLibrary::GetFileList(unsigned char type, int count, void* records, int* a, int* b) {
+int KrvLibrary::GetFileList(unsigned char type, int count, void* records, int* firstValues, int* secondValues) {
     void* f = Entry(kGetFileList);
-    return f ? As<FileListFn>(f)(m_context, type, count, records, a, b) : 0;
+    return f ? As<FileListFn>(f)(m_context, type, count, records, firstValues, secondValues) : 0;
 }
 
 int KrvLibrary::SetPcfolder(const char* folder) {

@@ -34,9 +34,13 @@ public:
 
     // Forwarding operations (the context is passed first).
     int SetDevice(unsigned char* disk);
-    int GetFileFlag(unsigned char* a, unsigned char* b, unsigned short* c, unsigned int* d);
+    // The library's file flags: two bytes, a 16-bit value and four bytes or
+    // more; the viewer does not read them.
+    int GetFileFlag(unsigned char* flagA, unsigned char* flagB, unsigned short* flagC, unsigned int* flagD);
     int GetFileCnt(unsigned char type);
-    int GetFileList(unsigned char type, int count, void* records, int* a, int* b);
+    // Up to count 40-byte entry records, and per record two integers the
+    // viewer keeps but does not read.
+    int GetFileList(unsigned char type, int count, void* records, int* firstValues, int* secondValues);
     int SetPcfolder(const char* folder);
     int MakePlayFile(const char* name, unsigned char* gsensor, unsigned char* gps);
     int StopMakePlayFile();

@@ -1,24 +1,24 @@
 #include "select_drive_dlg.h"
 #include "mem_dc.h"
 #include "resource.h"
+#include "bitmap_ids.h"
+#include "control_ids.h"
 
 SelectDriveDlg::SelectDriveDlg(CWnd* parent) : CDialog(IDD_SELECT_DRIVE, parent) {}
 
-SelectDriveDlg::~SelectDriveDlg() {
-    if (m_backOld) ::SelectObject(m_back, m_backOld);
-}
+SelectDriveDlg::~SelectDriveDlg() = default;
 
 void SelectDriveDlg::BindControls() {
     Bind(IDOK, m_ok);
-    Bind(1130, m_cancel);
-    Bind(1131, m_title);
-    Bind(1132, m_driveLabel);
-    Bind(1133, m_drives);
+    Bind(IDC_DRIVE_CANCEL, m_cancel);
+    Bind(IDC_DRIVE_TITLE, m_title);
+    Bind(IDC_DRIVE_LABEL, m_driveLabel);
+    Bind(IDC_DRIVE_LIST, m_drives);
 }
 
 void SelectDriveDlg::DeclareMessageMap(MessageMap& map) {
-    map.OnCommand(1130, BN_CLICKED, [this] { EndDialog(IDCANCEL); });
-    map.OnCommand(1133, CBN_DROPDOWN, [this] { FillDriveList(); });
+    map.OnCommand(IDC_DRIVE_CANCEL, BN_CLICKED, [this] { EndDialog(IDCANCEL); });
+    map.OnCommand(IDC_DRIVE_LIST, CBN_DROPDOWN, [this] { FillDriveList(); });
     map.On(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) { return OnEraseBackground(reinterpret_cast<HDC>(wp)); });
 }
 
@@ -27,9 +27,9 @@ BOOL SelectDriveDlg::OnInitDialog() {
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 400, 200, SWP_NOMOVE | SWP_NOZORDER);
     CenterWindow(m_parent ? m_parent->GetSafeHwnd() : nullptr);
 
-    m_cancel.SetSkinImages(378, 379, 379, 0, 0, 0, 2, 0, 0);
+    m_cancel.SetSkinImages(IDB_CANCEL_NORMAL, IDB_CANCEL_PRESSED, IDB_CANCEL_PRESSED, 0, 0, 0, 2, 0, 0);
     m_cancel.MoveWindow(210, 156, 150, 32);
-    m_ok.SetSkinImages(380, 381, 381, 0, 0, 0, 2, 0, 0);
+    m_ok.SetSkinImages(IDB_OK_NORMAL, IDB_OK_PRESSED, IDB_OK_PRESSED, 0, 0, 0, 2, 0, 0);
     m_ok.MoveWindow(40, 156, 150, 32);
     m_drives.MoveWindow(170, 60, 210, 100);
     m_title.MoveWindow(10, 5, 390, 25);
@@ -76,12 +76,13 @@ void SelectDriveDlg::OnOK() {
 
 LRESULT SelectDriveDlg::OnEraseBackground(HDC dc) {
     RECT rc = GetClientRect();
-    if (!m_backOld) {
-        if (!m_back.CreateCompatibleDC(dc) || !m_backBitmap.CreateCompatibleBitmap(dc, rc.right, rc.bottom))
-            return TRUE;
-        m_backOld = ::SelectObject(m_back, m_backBitmap);
+    if (!m_back.IsValid()) {
+        if (!m_back.Ensure(dc, rc.right, rc.bottom)) return TRUE;
         CBitmap picture;
-        if (picture.LoadBitmap(374)) m_back.StretchBitmap(picture, 0, 0, rc.right, rc.bottom);
+        if (picture.LoadBitmap(IDB_DIALOG_BACKGROUND)) {
+            CDC target(m_back);
+            target.StretchBitmap(picture, 0, 0, rc.right, rc.bottom);
+        }
         m_title.CaptureBackground(m_back);
         m_driveLabel.CaptureBackground(m_back);
     }

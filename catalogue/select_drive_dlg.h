@@ -43,9 +43,7 @@ private:
     CSkinButton m_ok, m_cancel;
     CTPStatic m_title, m_driveLabel;
     CComboBox m_drives;
-    CDC m_back;  // background with the labels, built once
-    CBitmap m_backBitmap;
-    HGDIOBJ m_backOld = nullptr;
+    CBackBuffer m_back;  // background with the labels, built once
     wchar_t m_letters[26] = {};
     int m_letterCount = 0;
     wchar_t m_chosenLetter = 0;

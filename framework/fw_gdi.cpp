@@ -99,3 +99,24 @@ void CDC::StretchBitmap(HBITMAP bmp, int x, int y, int w, int h) const {
     ::StretchBlt(m_hDC, x, y, w, h, mem, 0, 0, bm.bmWidth, bm.bmHeight, SRCCOPY);
     ::SetStretchBltMode(m_hDC, oldMode);
 }
+
+bool CBackBuffer::Ensure(HDC dc, int w, int h) {
+    if (IsValid() && w == m_size.cx && h == m_size.cy) return true;
+    Release();
+    if (w <= 0 || h <= 0 || !m_dc.CreateCompatibleDC(dc)) return false;
+    if (!m_bitmap.CreateCompatibleBitmap(dc, w, h)) {
+        m_dc.DeleteDC();
+        return false;
+    }
+    m_old = ::SelectObject(m_dc, m_bitmap);
+    m_size = SIZE{w, h};
+    return true;
+}
+
+void CBackBuffer::Release() {
+    if (m_old) ::SelectObject(m_dc, m_old);
+    m_old = nullptr;
+    m_bitmap.DeleteObject();
+    m_dc.DeleteDC();
+    m_size = SIZE{0, 0};
+}

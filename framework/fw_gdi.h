@@ -148,3 +148,28 @@ private:
     HDC m_dc;
     HGDIOBJ m_old;
 };
+
+// A memory context with a bitmap of its own selected into it, kept between
+// paints: a window's cached background, a label's copy of the pixels under it.
+class CBackBuffer {
+public:
+    CBackBuffer() = default;
+    ~CBackBuffer() { Release(); }
+    CBackBuffer(const CBackBuffer&) = delete;
+    CBackBuffer& operator=(const CBackBuffer&) = delete;
+
+    // Makes the buffer w x h, compatible with dc; an existing buffer of that
+    // size is kept as it is. False when it cannot be made.
+    bool Ensure(HDC dc, int w, int h);
+    void Release();
+    bool IsValid() const { return m_dc.GetSafeHdc() != nullptr; }
+    HDC GetSafeHdc() const { return m_dc.GetSafeHdc(); }
+    operator HDC() const { return m_dc.GetSafeHdc(); }
+    SIZE Size() const { return m_size; }
+
+private:
+    CDC m_dc;
+    CBitmap m_bitmap;
+    HGDIOBJ m_old = nullptr;
+    SIZE m_size{0, 0};
+};

@@ -20,31 +20,62 @@ UINT RunCallMessage() {
 using PostedCall = std::function<void()>;
 }  // namespace
 
-bool MessageMap::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const {
-    if (msg == WM_COMMAND) {
-        UINT id = LOWORD(wp), code = HIWORD(wp);
-        for (const auto& c : m_commands) {
-            if (c.id == id && (c.code == ~0u || c.code == code)) {
-                c.h();
-                result = 0;
-                return true;
-            }
-        }
-    } else if (msg == WM_NOTIFY && lp) {
+void MessageMap::On(UINT msg, Handler h) {
+    m_entries.push_back({msg, [h = std::move(h)](WPARAM wp, LPARAM lp, LRESULT& r) {
+                             r = h(wp, lp);
+                             return true;
+                         }});
+}
+
+void MessageMap::OnFilter(UINT msg, Filter h) { m_entries.push_back({msg, std::move(h)}); }
+
+void MessageMap::OnCommand(UINT id, UINT code, CommandHandler h) {
+    OnFilter(WM_COMMAND, [id, code, h = std::move(h)](WPARAM wp, LPARAM, LRESULT& r) {
+        if (LOWORD(wp) != id || (code != kAnyCode && HIWORD(wp) != code)) return false;
+        h();
+        r = 0;
+        return true;
+    });
+}
+
+void MessageMap::OnCommandRange(UINT first, UINT last, RangeHandler h) {
+    OnFilter(WM_COMMAND, [first, last, h = std::move(h)](WPARAM wp, LPARAM, LRESULT& r) {
+        const UINT id = LOWORD(wp);
+        if (id < first || id > last) return false;
+        h(id);
+        r = 0;
+        return true;
+    });
+}
+
+void MessageMap::OnNotify(UINT id, UINT code, NotifyHandler h) {
+    OnFilter(WM_NOTIFY, [id, code, h = std::move(h)](WPARAM, LPARAM lp, LRESULT& r) {
         auto* nm = reinterpret_cast<NMHDR*>(lp);
-        for (const auto& n : m_notifies) {
-            if (n.id == nm->idFrom && n.code == nm->code) {
-                result = n.h(nm);
-                return true;
-            }
-        }
-    }
-    for (const auto& m : m_messages) {
-        if (m.msg == msg) {
-            result = m.h(wp, lp);
-            return true;
-        }
-    }
+        if (!nm || nm->idFrom != id || nm->code != code) return false;
+        r = h(nm);
+        return true;
+    });
+}
+
+void MessageMap::OnTimer(UINT_PTR id, CommandHandler h) {
+    OnFilter(WM_TIMER, [id, h = std::move(h)](WPARAM wp, LPARAM, LRESULT& r) {
+        if (wp != id) return false;
+        h();
+        r = 0;
+        return true;
+    });
+}
+
+void MessageMap::OnSize(SizeHandler h) {
+    On(WM_SIZE, [h = std::move(h)](WPARAM type, LPARAM lp) -> LRESULT {
+        h(static_cast<UINT>(type), static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+        return 0;
+    });
+}
+
+bool MessageMap::Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const {
+    for (const Entry& e : m_entries)
+        if (e.msg == msg && e.handler(wp, lp, result)) return true;
     return false;
 }
 

@@ -11,42 +11,49 @@
 
 class CWnd;
 
-// Table of handlers, filled once per window object by DeclareMessageMap.
+// Table of handlers, filled once per window object by DeclareMessageMap. A
+// message goes to the first entry that matches it, in the order the entries
+// were added: a derived class adds its own entries first and then calls its
+// base's DeclareMessageMap. A message no entry consumes gets the window's
+// default processing.
 class MessageMap {
 public:
     using Handler = std::function<LRESULT(WPARAM, LPARAM)>;
+    // A handler that may decline: false hands the message on to the later
+    // entries and then to the default processing.
+    using Filter = std::function<bool(WPARAM, LPARAM, LRESULT&)>;
     using CommandHandler = std::function<void()>;
+    using RangeHandler = std::function<void(UINT id)>;
     using NotifyHandler = std::function<LRESULT(NMHDR*)>;
+    using SizeHandler = std::function<void(UINT type, int cx, int cy)>;
 
-    // Any window message.
-    void On(UINT msg, Handler h) { m_messages.push_back({msg, std::move(h)}); }
+    // Any window message, consumed.
+    void On(UINT msg, Handler h);
+    // Any window message; the handler decides whether it consumes it.
+    void OnFilter(UINT msg, Filter h);
     // WM_COMMAND from a control or menu id (any notification code unless one is given).
-    void OnCommand(UINT id, CommandHandler h) { m_commands.push_back({id, ~0u, std::move(h)}); }
-    void OnCommand(UINT id, UINT code, CommandHandler h) { m_commands.push_back({id, code, std::move(h)}); }
+    void OnCommand(UINT id, CommandHandler h) { OnCommand(id, kAnyCode, std::move(h)); }
+    void OnCommand(UINT id, UINT code, CommandHandler h);
+    // WM_COMMAND from any id in [first, last], handed the id.
+    void OnCommandRange(UINT first, UINT last, RangeHandler h);
     // WM_NOTIFY from a control id with a notification code.
-    void OnNotify(UINT id, UINT code, NotifyHandler h) { m_notifies.push_back({id, code, std::move(h)}); }
+    void OnNotify(UINT id, UINT code, NotifyHandler h);
+    // WM_TIMER of one timer id; other timers go on down the table.
+    void OnTimer(UINT_PTR id, CommandHandler h);
+    // WM_SIZE with its type and new client size; the handler calls the
+    // window's Default() itself when it wants the default processing first.
+    void OnSize(SizeHandler h);
 
-    bool Empty() const { return m_messages.empty() && m_commands.empty() && m_notifies.empty(); }
+    bool Empty() const { return m_entries.empty(); }
     bool Dispatch(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) const;
 
 private:
-    struct Msg {
+    static constexpr UINT kAnyCode = ~0u;
+    struct Entry {
         UINT msg;
-        Handler h;
+        Filter handler;
     };
-    struct Cmd {
-        UINT id;
-        UINT code;
-        CommandHandler h;
-    };
-    struct Ntf {
-        UINT id;
-        UINT code;
-        NotifyHandler h;
-    };
-    std::vector<Msg> m_messages;
-    std::vector<Cmd> m_commands;
-    std::vector<Ntf> m_notifies;
+    std::vector<Entry> m_entries;
 };
 
 class CWnd {

@@ -54,44 +54,35 @@ const GUID kSubtypePcm = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0
 
 constexpr int kParamUnlock = 1101, kParamFlip = 1112, kParamMirror = 1113;
 
+// The interface iid of an object, or null.
 template <class T>
-void SafeRelease(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
-template <class T>
-HRESULT Query(IUnknown* from, REFIID iid, T** out) {
-    *out = nullptr;
-    if (!from) return E_POINTER;
-    return from->QueryInterface(iid, reinterpret_cast<void**>(out));
+ComPtr<T> QueryAs(IUnknown* from, REFIID iid) {
+    ComPtr<T> out;
+    if (from) from->QueryInterface(iid, reinterpret_cast<void**>(out.GetAddressOf()));
+    return out;
 }
 
 // Calls fn(pin, info) for each pin of a filter, in enumeration order, until it returns false.
 template <class Fn>
 void ForEachPin(IBaseFilter* f, Fn fn) {
-    IEnumPins* e = nullptr;
+    ComPtr<IEnumPins> e;
     if (!f || FAILED(f->EnumPins(&e)) || !e) return;
-    IPin* pin = nullptr;
     bool more = true;
-    while (more && e->Next(1, &pin, nullptr) == S_OK && pin) {
+    while (more) {
+        ComPtr<IPin> pin;
+        if (e->Next(1, &pin, nullptr) != S_OK || !pin) break;
         PIN_INFO info{};
         if (SUCCEEDED(pin->QueryPinInfo(&info))) {
-            SafeRelease(info.pFilter);
-            more = fn(pin, info);
+            if (info.pFilter) info.pFilter->Release();
+            info.pFilter = nullptr;
+            more = fn(pin.Get(), info);
         }
-        SafeRelease(pin);
     }
-    e->Release();
 }
 
 bool IsConnected(IPin* pin) {
-    IPin* other = nullptr;
-    if (pin->ConnectedTo(&other) == S_OK && other) {
-        other->Release();
-        return true;
-    }
-    return false;
+    ComPtr<IPin> other;
+    return pin->ConnectedTo(&other) == S_OK && other;
 }
 
 const wchar_t* const kDecoderNames[] = {L"FFDShow Decoder1", L"FFDShow Decoder2", L"FFDShow Decoder3",
@@ -114,27 +105,23 @@ int AudioPinScore(bool isPcm) { return isPcm ? 1001 : 1; }
 
 // ------------------------------------------------------------ PlaybackGraph
 
-PlaybackGraph::PlaybackGraph(int channels, const HWND* w, bool flag) : channelCount(channels), sourceFlag(flag) {
-    comInit_ = SUCCEEDED(CoInitialize(nullptr));
-    for (int k = 0; k < kMaxChannels; ++k) windows[k] = w ? w[k] : nullptr;
-    valid = true;
-    state = kCreated;
-    rate = 1.0f;
+PlaybackGraph::PlaybackGraph(int channels, const HWND* w, bool flag) : m_channelCount(channels), m_sourceFlag(flag) {
+    for (int k = 0; k < kMaxChannels; ++k) m_windows[k] = w ? w[k] : nullptr;
 }
 
 PlaybackGraph::~PlaybackGraph() {
     Stop();  // filters are removed from a stopped graph only
     TearDown();
-    SafeRelease(source_);
-    if (comInit_) CoUninitialize();
+    m_source.Reset();
 }
 
-HRESULT PlaybackGraph::AddFilter(const CLSID& clsid, const wchar_t* name, IBaseFilter** out) {
-    *out = nullptr;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(out));
+HRESULT PlaybackGraph::AddFilter(const CLSID& clsid, const wchar_t* name, ComPtr<IBaseFilter>& out) {
+    out.Reset();
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                  reinterpret_cast<void**>(out.GetAddressOf()));
     if (FAILED(hr)) return hr;
-    hr = graph_->AddFilter(*out, name);
-    if (FAILED(hr)) SafeRelease(*out);
+    hr = m_graph->AddFilter(out.Get(), name);
+    if (FAILED(hr)) out.Reset();
     return hr;
 }
 
@@ -146,7 +133,7 @@ void PlaybackGraph::Connect(IBaseFilter* up, IBaseFilter* down) {
         if (outInfo.dir != PINDIR_OUTPUT || IsConnected(out)) return true;
         ForEachPin(down, [&](IPin* in, const PIN_INFO& inInfo) {
             if (inInfo.dir != PINDIR_INPUT || IsConnected(in)) return true;
-            if (graph_->Connect(out, in) == S_OK) {
+            if (m_graph->Connect(out, in) == S_OK) {
                 done = true;
                 return false;
             }
@@ -157,101 +144,95 @@ void PlaybackGraph::Connect(IBaseFilter* up, IBaseFilter* down) {
 }
 
 HRESULT PlaybackGraph::SetUpRenderer(int k) {
-    IBaseFilter* r = renderers_[k];
-    IVMRFilterConfig* config = nullptr;
-    HRESULT hr = Query(r, IID_IVMRFilterConfig, &config);
+    IBaseFilter* r = m_renderers[k].Get();
+    ComPtr<IVMRFilterConfig> config;
+    HRESULT hr = r ? r->QueryInterface(IID_IVMRFilterConfig, reinterpret_cast<void**>(config.GetAddressOf())) : E_POINTER;
     if (FAILED(hr)) return hr;
     if (!config) return kNotLoadable;
     config->SetRenderingMode(VMRMode_Windowless);
-    config->Release();
-    IVMRWindowlessControl* wc = nullptr;
-    hr = Query(r, IID_IVMRWindowlessControl, &wc);
+    ComPtr<IVMRWindowlessControl> wc;
+    hr = r->QueryInterface(IID_IVMRWindowlessControl, reinterpret_cast<void**>(wc.GetAddressOf()));
     if (FAILED(hr)) return hr;
     if (!wc) return kNotLoadable;
     RECT rc{};
-    GetClientRect(windows[k], &rc);
+    GetClientRect(m_windows[k], &rc);
     wc->SetVideoPosition(nullptr, &rc);
-    wc->SetVideoClippingWindow(windows[k]);
+    wc->SetVideoClippingWindow(m_windows[k]);
     wc->SetAspectRatioMode(VMR_ARMODE_NONE);
-    wc->Release();
     return S_OK;
 }
 
 static void SetRenderingPrefs(IBaseFilter* r) {
-    IVMRFilterConfig* config = nullptr;
-    if (SUCCEEDED(Query(r, IID_IVMRFilterConfig, &config)) && config) {
+    if (auto config = QueryAs<IVMRFilterConfig>(r, IID_IVMRFilterConfig))
         config->SetRenderingPrefs(RenderPrefs_ForceOffscreen);
-        config->Release();
-    }
 }
 
 void PlaybackGraph::CacheDuration() {
-    IMediaSeeking* seeking = nullptr;
-    if (SUCCEEDED(Query(graph_, IID_IMediaSeeking, &seeking)) && seeking) {
+    if (auto seeking = QueryAs<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking)) {
         LONGLONG d = 0;
-        if (SUCCEEDED(seeking->GetDuration(&d))) durationCache = d;
-        seeking->Release();
+        if (SUCCEEDED(seeking->GetDuration(&d))) m_durationCache = d;
     }
+}
+
+int64_t PlaybackGraph::Duration() {
+    if (!m_durationCache && m_graph) CacheDuration();
+    return m_durationCache;
 }
 
 HRESULT PlaybackGraph::CreateAudio(int score, const wchar_t* decoderName) {
     if (score <= 0) return S_OK;
     if (score < 1000) {
-        HRESULT hr = AddFilter(kClsidAudioDecoder, decoderName, &audioDecoder_);
+        HRESULT hr = AddFilter(kClsidAudioDecoder, decoderName, m_audioDecoder);
         if (FAILED(hr)) return hr;
     }
     // Without a sound device the picture plays on its own.
-    AddFilter(kClsidSoundRenderer, L"DirectSound Audio Renderer", &audioRenderer_);
+    AddFilter(kClsidSoundRenderer, L"DirectSound Audio Renderer", m_audioRenderer);
     return S_OK;
 }
 
 void PlaybackGraph::ConnectAudio(int score) {
-    if (!audioRenderer_) return;
+    if (!m_audioRenderer) return;
     if (score > 999) {
-        Connect(source_, audioRenderer_);
+        Connect(m_source.Get(), m_audioRenderer.Get());
     } else if (score > 0) {
-        Connect(source_, audioDecoder_);
-        Connect(audioDecoder_, audioRenderer_);
+        Connect(m_source.Get(), m_audioDecoder.Get());
+        Connect(m_audioDecoder.Get(), m_audioRenderer.Get());
     }
 }
 
 HRESULT PlaybackGraph::SeekTo(LONGLONG t) {
-    IMediaSeeking* seeking = nullptr;
-    HRESULT hr = Query(graph_, IID_IMediaSeeking, &seeking);
-    if (FAILED(hr) || !seeking) return hr;
+    auto seeking = QueryAs<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking);
+    if (!seeking) return E_NOINTERFACE;
     LONGLONG pos = t;
-    hr = seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+    HRESULT hr = seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
     // A graph manager that has seen the end of the stream may go on reporting
     // the end after a seek until it is stopped: stop it, seek again and return
     // to the state it was in.
     LONGLONG now = t;
-    if (SUCCEEDED(hr) && state != kRunning && SUCCEEDED(seeking->GetCurrentPosition(&now)) && now != t) {
-        IMediaControl* control = nullptr;
-        if (SUCCEEDED(Query(graph_, IID_IMediaControl, &control)) && control) {
+    if (SUCCEEDED(hr) && m_state != kRunning && SUCCEEDED(seeking->GetCurrentPosition(&now)) && now != t) {
+        if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) {
             control->Stop();
             pos = t;
             hr = seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-            if (state == kPaused) control->Pause();
-            control->Release();
+            if (m_state == kPaused) control->Pause();
         }
     }
-    seeking->Release();
     return hr;
 }
 
 void PlaybackGraph::StopWhenReady() {
-    IMediaControl* control = nullptr;
-    if (FAILED(Query(graph_, IID_IMediaControl, &control)) || !control) return;
+    auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl);
+    if (!control) return;
     // What StopWhenReady does (pause until every renderer holds its first
     // picture, then stop), done here on this thread: one graph manager finishes
     // it on a worker thread of its own that can outlive the graph's filters.
     if (SUCCEEDED(control->Pause())) {
         DWORD until = GetTickCount() + kSettleMs;
         OAFilterState fs = State_Paused;
-        while (control->GetState(20, &fs) == VFW_S_STATE_INTERMEDIATE && int(until - GetTickCount()) > 0) {}
+        while (control->GetState(20, &fs) == VFW_S_STATE_INTERMEDIATE && int(until - GetTickCount()) > 0) {
+        }
     }
     control->Stop();
-    control->Release();
 }
 
 HRESULT PlaybackGraph::BuildOneChannel(int score) {
@@ -263,18 +244,18 @@ HRESULT PlaybackGraph::BuildOneChannel(int score) {
     // that path through the decoder, converter and mixing renderer, which on
     // one platform leaks a renderer surface device per attempt.
     ConnectAudio(score);
-    if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[0], &decoders_[0]))) return hr;
-    if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[0], &converters_[0]))) return hr;
-    if (FAILED(hr = AddFilter(kClsidMixingRenderer, L"Mixing Renderer9", &renderers_[0]))) return hr;
+    if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[0], m_decoders[0]))) return hr;
+    if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[0], m_converters[0]))) return hr;
+    if (FAILED(hr = AddFilter(kClsidMixingRenderer, L"Mixing Renderer9", m_renderers[0]))) return hr;
     if (FAILED(hr = SetUpRenderer(0)) || hr == kNotLoadable) return hr;
-    durationCache = 0;
-    SetRenderingPrefs(renderers_[0]);
-    Connect(source_, decoders_[0]);
-    Connect(decoders_[0], converters_[0]);
-    Connect(converters_[0], renderers_[0]);
+    m_durationCache = 0;
+    SetRenderingPrefs(m_renderers[0].Get());
+    Connect(m_source.Get(), m_decoders[0].Get());
+    Connect(m_decoders[0].Get(), m_converters[0].Get());
+    Connect(m_converters[0].Get(), m_renderers[0].Get());
     StopWhenReady();
-    state = kStopped;
-    built = true;
+    m_state = kStopped;
+    m_built = true;
     CacheDuration();
     return S_OK;
 }
@@ -283,58 +264,56 @@ HRESULT PlaybackGraph::BuildChannels(int score) {
     HRESULT hr = CreateAudio(score, L"CoreAAC Decoder");
     if (FAILED(hr)) return hr;
     ConnectAudio(score);
-    for (int k = 0; k < kMaxChannels && k < channelCount && k < videoStreamCount; ++k) {
-        if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[k], &decoders_[k]))) return hr;
-        if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[k], &converters_[k]))) return hr;
-        if (FAILED(hr = AddFilter(kClsidMixingRenderer, kRendererNames[k], &renderers_[k]))) return hr;
+    for (int k = 0; k < kMaxChannels && k < m_channelCount && k < m_videoStreamCount; ++k) {
+        if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[k], m_decoders[k]))) return hr;
+        if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[k], m_converters[k]))) return hr;
+        if (FAILED(hr = AddFilter(kClsidMixingRenderer, kRendererNames[k], m_renderers[k]))) return hr;
         if (FAILED(hr = SetUpRenderer(k)) || hr == kNotLoadable) return hr;
-        SetRenderingPrefs(renderers_[k]);
-        durationCache = 0;
-        Connect(source_, decoders_[k]);
-        Connect(decoders_[k], converters_[k]);
-        Connect(converters_[k], renderers_[k]);
+        SetRenderingPrefs(m_renderers[k].Get());
+        m_durationCache = 0;
+        Connect(m_source.Get(), m_decoders[k].Get());
+        Connect(m_decoders[k].Get(), m_converters[k].Get());
+        Connect(m_converters[k].Get(), m_renderers[k].Get());
     }
     StopWhenReady();
-    state = kStopped;
+    m_state = kStopped;
     CacheDuration();
-    built = true;
+    m_built = true;
     return S_OK;
 }
 
 HRESULT PlaybackGraph::Build(const wchar_t* path, int32_t a, int32_t b) {
-    if (built) TearDown();
+    if (m_built) TearDown();
     if (!path) return kNotLoadable;
-    if (source_) {
-        source_->Stop();
-        SafeRelease(source_);
+    if (m_source) {
+        m_source->Stop();
+        m_source.Reset();
     }
-    wcsncpy(filePath, path, 259);
-    filePath[259] = 0;
+    wcsncpy(m_filePath, path, 259);
+    m_filePath[259] = 0;
     HRESULT hr = CoCreateInstance(kClsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                  reinterpret_cast<void**>(&graph_));
+                                  reinterpret_cast<void**>(m_graph.ReleaseAndGetAddressOf()));
     if (FAILED(hr)) return hr;
-    if (FAILED(hr = AddFilter(kClsidSource, L"QXStreamParseFilter", &source_))) return hr;
+    if (FAILED(hr = AddFilter(kClsidSource, L"QXStreamParseFilter", m_source))) return hr;
 
-    ISourceSettings* settings = nullptr;
-    if (SUCCEEDED(Query(source_, kIidSourceSettings, &settings)) && settings) {
-        settings->SetFlag(BYTE(sourceFlag ? 1 : 0));
+    if (auto settings = QueryAs<ISourceSettings>(m_source.Get(), kIidSourceSettings)) {
+        settings->SetFlag(BYTE(m_sourceFlag ? 1 : 0));
         settings->SetValues(a, b);
-        settings->Release();
     }
-    IFileSourceFilter* file = nullptr;
-    if (FAILED(Query(source_, IID_IFileSourceFilter, &file)) || !file) return kNotLoadable;
+    auto file = QueryAs<IFileSourceFilter>(m_source.Get(), IID_IFileSourceFilter);
+    if (!file) return kNotLoadable;
     HRESULT load = file->Load(path, nullptr);
-    file->Release();
+    file.Reset();
     if (FAILED(load) || load == VFW_E_INVALID_FILE_FORMAT) return kNotLoadable;
 
-    videoStreamCount = 0;
+    m_videoStreamCount = 0;
     int score = 0;
-    ForEachPin(source_, [&](IPin* pin, const PIN_INFO& info) {
+    ForEachPin(m_source.Get(), [&](IPin* pin, const PIN_INFO& info) {
         if (info.dir != PINDIR_OUTPUT) return true;
-        if (wcsstr(info.achName, L"Video")) ++videoStreamCount;
+        if (wcsstr(info.achName, L"Video")) ++m_videoStreamCount;
         if (wcsstr(info.achName, L"Audio")) {
             bool pcm = false;
-            IEnumMediaTypes* e = nullptr;
+            ComPtr<IEnumMediaTypes> e;
             if (SUCCEEDED(pin->EnumMediaTypes(&e)) && e) {
                 AM_MEDIA_TYPE* mt = nullptr;
                 if (e->Next(1, &mt, nullptr) == S_OK && mt) {
@@ -343,141 +322,108 @@ HRESULT PlaybackGraph::Build(const wchar_t* path, int32_t a, int32_t b) {
                     if (mt->pUnk) mt->pUnk->Release();
                     CoTaskMemFree(mt);
                 }
-                e->Release();
             }
             score += AudioPinScore(pcm);
         }
         return true;
     });
-    if (videoStreamCount == 1) return BuildOneChannel(score);
-    if (videoStreamCount >= 2) return BuildChannels(score);
+    if (m_videoStreamCount == 1) return BuildOneChannel(score);
+    if (m_videoStreamCount >= 2) return BuildChannels(score);
     return load;
 }
 
-void PlaybackGraph::RemoveAndRelease(IBaseFilter*& f) {
+void PlaybackGraph::RemoveAndRelease(ComPtr<IBaseFilter>& f) {
     if (!f) return;
-    graph_->RemoveFilter(f);
-    SafeRelease(f);
+    m_graph->RemoveFilter(f.Get());
+    f.Reset();
 }
 
 void PlaybackGraph::TearDown() {
-    if (!graph_) return;
-    IMediaEventEx* events = nullptr;
-    if (SUCCEEDED(Query(graph_, IID_IMediaEventEx, &events)) && events) {
-        events->SetNotifyWindow(0, 0, 0);
-        events->Release();
-    }
-    state = kStopped;
-    RemoveAndRelease(audioRenderer_);
-    for (auto& r : renderers_) RemoveAndRelease(r);
-    for (auto& d : decoders_) RemoveAndRelease(d);
-    RemoveAndRelease(audioDecoder_);
-    RemoveAndRelease(source_);
-    for (auto& c : converters_) RemoveAndRelease(c);
+    if (!m_graph) return;
+    if (auto events = QueryAs<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx)) events->SetNotifyWindow(0, 0, 0);
+    m_state = kStopped;
+    RemoveAndRelease(m_audioRenderer);
+    for (auto& r : m_renderers) RemoveAndRelease(r);
+    for (auto& d : m_decoders) RemoveAndRelease(d);
+    RemoveAndRelease(m_audioDecoder);
+    RemoveAndRelease(m_source);
+    for (auto& c : m_converters) RemoveAndRelease(c);
 
     // Whatever the graph added on its own while connecting.
-    IEnumFilters* e = nullptr;
-    IBaseFilter* rest[32] = {};
+    ComPtr<IBaseFilter> rest[32];
     int n = 0;
-    if (SUCCEEDED(graph_->EnumFilters(&e)) && e) {
-        IBaseFilter* f = nullptr;
-        while (n < 32 && e->Next(1, &f, nullptr) == S_OK && f) rest[n++] = f;
-        e->Release();
+    ComPtr<IEnumFilters> e;
+    if (SUCCEEDED(m_graph->EnumFilters(&e)) && e) {
+        while (n < 32 && e->Next(1, rest[n].ReleaseAndGetAddressOf(), nullptr) == S_OK && rest[n]) ++n;
+        e.Reset();
     }
     for (int i = 0; i < n; ++i) {
-        ForEachPin(rest[i], [&](IPin* pin, const PIN_INFO&) {
-            IPin* other = nullptr;
+        ForEachPin(rest[i].Get(), [&](IPin* pin, const PIN_INFO&) {
+            ComPtr<IPin> other;
             if (pin->ConnectedTo(&other) == VFW_E_NOT_CONNECTED || !other) return true;
-            graph_->Disconnect(other);
-            graph_->Disconnect(pin);
-            other->Release();
+            m_graph->Disconnect(other.Get());
+            m_graph->Disconnect(pin);
             return true;
         });
-        graph_->RemoveFilter(rest[i]);
-        rest[i]->Release();
+        m_graph->RemoveFilter(rest[i].Get());
+        rest[i].Reset();
     }
-    SafeRelease(graph_);
-    built = false;
+    m_graph.Reset();
+    m_built = false;
 }
 
 HRESULT PlaybackGraph::Run() {
-    if (!valid) return -1;
-    if (state != kPaused && state != kStopped) return VFW_E_WRONG_STATE;
-    if (!graph_) return E_POINTER;
-    IMediaSeeking* seeking = nullptr;
-    if (SUCCEEDED(Query(graph_, IID_IMediaSeeking, &seeking)) && seeking) {
+    if (m_state != kPaused && m_state != kStopped) return VFW_E_WRONG_STATE;
+    if (!m_graph) return E_POINTER;
+    if (auto seeking = QueryAs<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking)) {
         LONGLONG pos = 0, dur = 0;
         if (SUCCEEDED(seeking->GetCurrentPosition(&pos)) && SUCCEEDED(seeking->GetDuration(&dur)) && pos == dur)
             SeekTo(0);
-        if (rate == 1.0f) {
+        if (m_rate == 1.0f) {
             seeking->SetRate(1.0);
         } else {
-            rate = ClampRate(rate);
-            seeking->SetRate(rate);
+            m_rate = ClampRate(m_rate);
+            seeking->SetRate(m_rate);
         }
-        seeking->Release();
     }
-    IMediaControl* control = nullptr;
-    HRESULT hr = Query(graph_, IID_IMediaControl, &control);
-    if (SUCCEEDED(hr) && control) {
-        hr = control->Run();
-        control->Release();
-    }
-    state = kRunning;
-    IBasicAudio* audio = nullptr;
-    if (SUCCEEDED(Query(graph_, IID_IBasicAudio, &audio)) && audio) {
-        audio->put_Balance(0);
-        audio->Release();
-    }
+    HRESULT hr = E_NOINTERFACE;
+    if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) hr = control->Run();
+    m_state = kRunning;
+    if (auto audio = QueryAs<IBasicAudio>(m_graph.Get(), IID_IBasicAudio)) audio->put_Balance(0);
     return hr;
 }
 
 HRESULT PlaybackGraph::Pause() {
-    if (!valid) return -1;
-    if (state != kRunning) return S_OK;
-    IMediaSeeking* seeking = nullptr;
+    if (m_state != kRunning) return S_OK;
+    auto seeking = QueryAs<IMediaSeeking>(m_graph.Get(), IID_IMediaSeeking);
     LONGLONG before = -1, after = -1;
-    if (SUCCEEDED(Query(graph_, IID_IMediaSeeking, &seeking)) && seeking &&
-        FAILED(seeking->GetCurrentPosition(&before)))
-        before = -1;
-    IMediaControl* control = nullptr;
-    HRESULT hr = Query(graph_, IID_IMediaControl, &control);
-    if (SUCCEEDED(hr) && control) {
-        hr = control->Pause();
-        control->Release();
-    }
-    state = kPaused;
+    if (seeking && FAILED(seeking->GetCurrentPosition(&before))) before = -1;
+    HRESULT hr = E_NOINTERFACE;
+    if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) hr = control->Pause();
+    m_state = kPaused;
     // Some graph managers forget the running time on pausing and report the
     // place playback last started from: put them (and the picture) back where
     // playback was.
-    if (seeking) {
-        if (before >= 0 && SUCCEEDED(seeking->GetCurrentPosition(&after)) && after != before)
-            seeking->SetPositions(&before, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-        seeking->Release();
-    }
+    if (seeking && before >= 0 && SUCCEEDED(seeking->GetCurrentPosition(&after)) && after != before)
+        seeking->SetPositions(&before, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
     return hr;
 }
 
 HRESULT PlaybackGraph::Stop() {
-    if (!valid) return -1;
-    if (state != kRunning && state != kPaused) return VFW_E_WRONG_STATE;
-    IMediaControl* control = nullptr;
-    HRESULT hr = Query(graph_, IID_IMediaControl, &control);
-    if (SUCCEEDED(hr) && control) {
-        hr = control->Stop();
-        control->Release();
-    }
-    state = kStopped;
+    if (m_state != kRunning && m_state != kPaused) return VFW_E_WRONG_STATE;
+    HRESULT hr = E_NOINTERFACE;
+    if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) hr = control->Stop();
+    m_state = kStopped;
     return hr;
 }
 
 // ------------------------------------------------------------ VideoPlayer
 
 VideoPlayer::VideoPlayer() {
-    d3d9_ = LoadLibraryW(L"d3d9.dll");
+    m_d3d9 = LoadLibraryW(L"d3d9.dll");
     using Create9 = IUnknown*(WINAPI*)(UINT);
-    if (auto create = d3d9_ ? reinterpret_cast<Create9>(GetProcAddress(d3d9_, "Direct3DCreate9")) : nullptr)
-        d3dKeeper_ = create(32);  // D3D_SDK_VERSION
+    if (auto create = m_d3d9 ? reinterpret_cast<Create9>(GetProcAddress(m_d3d9, "Direct3DCreate9")) : nullptr)
+        m_d3dKeeper.Attach(create(32));  // D3D_SDK_VERSION
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Vantelo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) == ERROR_SUCCESS) {
@@ -489,33 +435,30 @@ VideoPlayer::VideoPlayer() {
 
 VideoPlayer::~VideoPlayer() {
     DestroyGraph();
-    SafeRelease(d3dKeeper_);
-    if (d3d9_) FreeLibrary(d3d9_);
+    m_d3dKeeper.Reset();
+    if (m_d3d9) FreeLibrary(m_d3d9);
 }
 
-void VideoPlayer::DestroyGraph() {
-    delete graph_;  // tears the graph down
-    graph_ = nullptr;
-}
+void VideoPlayer::DestroyGraph() { m_graph.reset(); }  // tears the graph down
 
 void VideoPlayer::Init(int channels, HWND w1, HWND w2, HWND w3, HWND w4) {
-    channelCount_ = channels;
-    windows_[0] = w1;
-    windows_[1] = w2;
-    windows_[2] = w3;
-    windows_[3] = w4;
-    if (!graph_) graph_ = new PlaybackGraph(channelCount_, windows_, true);
+    m_channelCount = channels;
+    m_windows[0] = w1;
+    m_windows[1] = w2;
+    m_windows[2] = w3;
+    m_windows[3] = w4;
+    if (!m_graph) m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, true);
 }
 
 bool VideoPlayer::Open(const wchar_t* path, int32_t a, int32_t b) {
-    if (!windows_[0] || !path) return false;
-    if (graph_) {
-        graph_->Stop();
+    if (!m_windows[0] || !path) return false;
+    if (m_graph) {
+        m_graph->Stop();
         SeekMs(0);
         DestroyGraph();
     }
-    graph_ = new PlaybackGraph(channelCount_, windows_, sourceFlag_);
-    if (graph_->Build(path, a, b) == kNotLoadable) {
+    m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, m_sourceFlag);
+    if (m_graph->Build(path, a, b) == kNotLoadable) {
         DestroyGraph();
         return false;
     }
@@ -528,125 +471,98 @@ void VideoPlayer::Close() {
 }
 
 void VideoPlayer::Run() {
-    if (graph_) graph_->Run();
+    if (m_graph) m_graph->Run();
 }
 void VideoPlayer::Pause() {
-    if (graph_) graph_->Pause();
+    if (m_graph) m_graph->Pause();
 }
 void VideoPlayer::Stop() {
-    if (graph_) graph_->Stop();
+    if (m_graph) m_graph->Stop();
 }
 
 void VideoPlayer::SeekMs(int64_t ms) {
-    if (!graph_ || !graph_->Graph()) return;
-    graph_->SeekTo(ms * 10000);
+    if (!m_graph || !m_graph->Graph()) return;
+    m_graph->SeekTo(ms * 10000);
 }
 
 int64_t VideoPlayer::GetPositionMs() {
-    if (!graph_ || !graph_->Graph()) return 0;
-    IMediaSeeking* seeking = nullptr;
+    if (!m_graph || !m_graph->Graph()) return 0;
     LONGLONG pos = 0;
-    if (SUCCEEDED(Query(graph_->Graph(), IID_IMediaSeeking, &seeking)) && seeking) {
+    if (auto seeking = QueryAs<IMediaSeeking>(m_graph->Graph(), IID_IMediaSeeking))
         if (FAILED(seeking->GetCurrentPosition(&pos))) pos = 0;
-        seeking->Release();
-    }
     return pos / 10000;
 }
 
-int64_t VideoPlayer::GetDurationMs() {
-    if (!graph_) return 0;
-    if (!graph_->durationCache && graph_->Graph()) {
-        IMediaSeeking* seeking = nullptr;
-        if (SUCCEEDED(Query(graph_->Graph(), IID_IMediaSeeking, &seeking)) && seeking) {
-            LONGLONG d = 0;
-            if (SUCCEEDED(seeking->GetDuration(&d))) graph_->durationCache = d;
-            seeking->Release();
-        }
-    }
-    return graph_->durationCache / 10000;
-}
+int64_t VideoPlayer::GetDurationMs() { return m_graph ? m_graph->Duration() / 10000 : 0; }
 
-int32_t VideoPlayer::GetState() const { return graph_ ? graph_->state : -1; }
-int32_t VideoPlayer::GetVideoStreamCount() const { return graph_ ? graph_->videoStreamCount : 0; }
+int32_t VideoPlayer::GetState() const { return m_graph ? m_graph->State() : -1; }
+int32_t VideoPlayer::GetVideoStreamCount() const { return m_graph ? m_graph->VideoStreamCount() : 0; }
 
 void VideoPlayer::SetRate(float rate) {
-    if (!graph_) return;
-    int32_t was = graph_->state;
-    graph_->Pause();
-    graph_->rate = rate;
-    if (was == kRunning) graph_->Run();
+    if (!m_graph) return;
+    int32_t was = m_graph->State();
+    m_graph->Pause();
+    m_graph->SetRate(rate);
+    if (was == kRunning) m_graph->Run();
 }
 
 void VideoPlayer::SetSourceFlag(bool flag) {
-    sourceFlag_ = flag;
-    if (graph_) graph_->sourceFlag = flag;
+    m_sourceFlag = flag;
+    if (m_graph) m_graph->SetSourceFlag(flag);
 }
 
 void VideoPlayer::RepaintAll() {
-    if (!graph_) return;
-    for (int k = 0; k < kMaxChannels && k < channelCount_ && k < graph_->videoStreamCount; ++k) {
-        IVMRWindowlessControl* wc = nullptr;
-        if (FAILED(Query(graph_->Renderer(k), IID_IVMRWindowlessControl, &wc)) || !wc) continue;
+    if (!m_graph) return;
+    for (int k = 0; k < kMaxChannels && k < m_channelCount && k < m_graph->VideoStreamCount(); ++k) {
+        auto wc = QueryAs<IVMRWindowlessControl>(m_graph->Renderer(k), IID_IVMRWindowlessControl);
+        if (!wc) continue;
         RECT rc{};
-        GetClientRect(windows_[k], &rc);
+        GetClientRect(m_windows[k], &rc);
         wc->SetVideoPosition(nullptr, &rc);
-        if (HDC dc = GetDC(windows_[k])) {
-            wc->RepaintVideo(windows_[k], dc);
-            ReleaseDC(windows_[k], dc);
+        if (HDC dc = GetDC(m_windows[k])) {
+            wc->RepaintVideo(m_windows[k], dc);
+            ReleaseDC(m_windows[k], dc);
         }
-        wc->Release();
     }
 }
 
 void VideoPlayer::RepaintFirst(HDC dc) {
-    if (!graph_) return;
-    IVMRWindowlessControl* wc = nullptr;
-    if (SUCCEEDED(Query(graph_->Renderer(0), IID_IVMRWindowlessControl, &wc)) && wc) {
-        wc->RepaintVideo(windows_[0], dc);
-        wc->Release();
-    }
+    if (!m_graph) return;
+    if (auto wc = QueryAs<IVMRWindowlessControl>(m_graph->Renderer(0), IID_IVMRWindowlessControl))
+        wc->RepaintVideo(m_windows[0], dc);
 }
 
 void VideoPlayer::Reseek() {
-    if (!graph_ || !graph_->Graph() || graph_->state == kRunning) return;
-    IMediaSeeking* seeking = nullptr;
-    if (SUCCEEDED(Query(graph_->Graph(), IID_IMediaSeeking, &seeking)) && seeking) {
+    if (!m_graph || !m_graph->Graph() || m_graph->State() == kRunning) return;
+    if (auto seeking = QueryAs<IMediaSeeking>(m_graph->Graph(), IID_IMediaSeeking)) {
         LONGLONG pos = 0;
         if (SUCCEEDED(seeking->GetCurrentPosition(&pos)))
             seeking->SetPositions(&pos, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-        seeking->Release();
     }
 }
 
 bool VideoPlayer::GetCurrentImage(int channel, CImage& image) {
-    if (!graph_ || channel < 0 || channel >= kMaxChannels || !graph_->Renderer(channel) || channelCount_ < channel + 1)
+    if (!m_graph || channel < 0 || channel >= kMaxChannels || !m_graph->Renderer(channel) ||
+        m_channelCount < channel + 1)
         return false;
-    IBaseFilter* r = graph_->Renderer(channel);
+    IBaseFilter* r = m_graph->Renderer(channel);
     BYTE* dib = nullptr;
-    bool fromWindowless = false;
-    IVMRWindowlessControl* wc = nullptr;
-    if (SUCCEEDED(Query(r, IID_IVMRWindowlessControl, &wc)) && wc) {
+    if (auto wc = QueryAs<IVMRWindowlessControl>(r, IID_IVMRWindowlessControl)) {
         HRESULT hr = wc->GetCurrentImage(&dib);
-        wc->Release();
-        if (SUCCEEDED(hr) && dib) fromWindowless = true;
-        else dib = nullptr;
+        if (FAILED(hr) || !dib) dib = nullptr;
         if (FAILED(hr) && hr != E_NOTIMPL) return false;
     }
     // Where the windowless call is not implemented, the renderer's basic video
     // interface gives the same picture; that platform hands its rows top-down.
     bool topDown = false;
     if (!dib) {
-        IBasicVideo* bv = nullptr;
-        if (FAILED(Query(r, IID_IBasicVideo, &bv)) || !bv) return false;
+        auto bv = QueryAs<IBasicVideo>(r, IID_IBasicVideo);
+        if (!bv) return false;
         long w = 0, h = 0;
-        if (FAILED(bv->GetVideoSize(&w, &h)) || w <= 0 || h <= 0 || w > 8192 || h > 8192) {
-            bv->Release();
-            return false;
-        }
+        if (FAILED(bv->GetVideoSize(&w, &h)) || w <= 0 || h <= 0 || w > 8192 || h > 8192) return false;
         long size = long(sizeof(BITMAPINFOHEADER)) + w * h * 4;
         dib = static_cast<BYTE*>(CoTaskMemAlloc(size_t(size)));
         HRESULT hr = dib ? bv->GetCurrentImage(&size, reinterpret_cast<long*>(dib)) : E_OUTOFMEMORY;
-        bv->Release();
         if (FAILED(hr)) {
             CoTaskMemFree(dib);
             return false;
@@ -660,12 +576,11 @@ bool VideoPlayer::GetCurrentImage(int channel, CImage& image) {
     if (w > 0 && h > 0 && bih->biBitCount == 32) {
         const BYTE* pixels = dib + bih->biSize;
         const size_t stride = size_t(w) * 4;
-        BYTE* rows = new (std::nothrow) BYTE[stride * size_t(h)];
+        std::unique_ptr<BYTE[]> rows(new (std::nothrow) BYTE[stride * size_t(h)]);
         if (rows) {
             for (LONG y = 0; y < h; ++y)
-                memcpy(rows + size_t(y) * stride, pixels + size_t(topDown ? y : h - 1 - y) * stride, stride);
-            HBITMAP bmp = CreateBitmap(w, h, bih->biPlanes ? bih->biPlanes : 1, bih->biBitCount, rows);
-            delete[] rows;
+                memcpy(rows.get() + size_t(y) * stride, pixels + size_t(topDown ? y : h - 1 - y) * stride, stride);
+            HBITMAP bmp = CreateBitmap(w, h, bih->biPlanes ? bih->biPlanes : 1, bih->biBitCount, rows.get());
             if (bmp) {
                 image.Destroy();
                 image.Attach(bmp);
@@ -674,31 +589,27 @@ bool VideoPlayer::GetCurrentImage(int channel, CImage& image) {
         }
     }
     CoTaskMemFree(dib);
-    (void)fromWindowless;
     return ok;
 }
 
 HRESULT VideoPlayer::SetDecoderParam(int channel, int param, bool on) {
-    if (!graph_ || channel < 0 || channel >= kMaxChannels || !graph_->Decoder(channel)) return S_FALSE;
-    IDecoderSettings* params = nullptr;
-    HRESULT hr = Query(graph_->Decoder(channel), kIidDecoderParams, &params);
+    if (!m_graph || channel < 0 || channel >= kMaxChannels || !m_graph->Decoder(channel)) return S_FALSE;
+    ComPtr<IDecoderSettings> params;
+    HRESULT hr =
+        m_graph->Decoder(channel)->QueryInterface(kIidDecoderParams, reinterpret_cast<void**>(params.GetAddressOf()));
     if (FAILED(hr) || !params) return hr;
     params->SetParam(kParamUnlock, 1);
-    hr = params->SetParam(param, on ? 1 : 0);
-    params->Release();
-    return hr;
+    return params->SetParam(param, on ? 1 : 0);
 }
 
 HRESULT VideoPlayer::SetFlip(int channel, bool on) { return SetDecoderParam(channel, kParamFlip, on); }
 HRESULT VideoPlayer::SetMirror(int channel, bool on) { return SetDecoderParam(channel, kParamMirror, on); }
 
 bool VideoPlayer::CheckFilter(const CLSID& clsid) {
-    if (!graph_) return false;
-    IBaseFilter* f = nullptr;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&f))))
-        return false;
-    f->Release();
-    return true;
+    if (!m_graph) return false;
+    ComPtr<IBaseFilter> f;
+    return SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                      reinterpret_cast<void**>(f.GetAddressOf())));
 }
 
 bool VideoPlayer::CheckSourceFilter() { return CheckFilter(kClsidSource); }
@@ -707,7 +618,7 @@ bool VideoPlayer::CheckAudioDecoderFilter() { return CheckFilter(kClsidAudioDeco
 bool VideoPlayer::CheckBrightnessFilter() { return CheckFilter(kClsidBrightness); }
 
 int32_t VideoPlayer::CheckFilters() {
-    if (!graph_) return -1;
+    if (!m_graph) return -1;
     if (!CheckSourceFilter()) return -1;
     if (!CheckVideoDecoderFilter()) return -2;
     if (!CheckAudioDecoderFilter()) return -3;

@@ -10,6 +10,9 @@
 #include <dshow.h>
 
 #include <cstdint>
+#include <memory>
+
+#include "fw_com.h"
 
 class CImage;
 
@@ -41,23 +44,26 @@ public:
     // Absolute seek (100 ns units), current position only.
     HRESULT SeekTo(LONGLONG t);
 
-    IGraphBuilder* Graph() const { return graph_; }
-    IBaseFilter* Renderer(int k) const { return renderers_[k]; }
-    IBaseFilter* Decoder(int k) const { return decoders_[k]; }
-    IBaseFilter* AudioRenderer() const { return audioRenderer_; }
-    IBaseFilter* AudioDecoder() const { return audioDecoder_; }
-    IBaseFilter* Source() const { return source_; }
+    // Graph object state (kRunning ... kCreated); the one record of whether
+    // this graph plays, is paused or stopped.
+    int32_t State() const { return m_state; }
+    bool IsBuilt() const { return m_built; }
+    int32_t VideoStreamCount() const { return m_videoStreamCount; }
+    // Duration in 100 ns units as last read from the graph; 0 before.
+    int64_t CachedDuration() const { return m_durationCache; }
+    // Reads the duration again when none is cached; returns the cache.
+    int64_t Duration();
+    // Rate handed to the graph by the next Run (clamped there).
+    float Rate() const { return m_rate; }
+    void SetRate(float rate) { m_rate = rate; }
+    void SetSourceFlag(bool flag) { m_sourceFlag = flag; }
 
-    bool valid = false;
-    bool built = false;
-    float rate = 1.0f;
-    int32_t state = kCreated;
-    int64_t durationCache = 0;  // 100 ns units; 0: not read yet
-    int32_t videoStreamCount = 0;
-    int32_t channelCount = 0;
-    HWND windows[kMaxChannels] = {};
-    wchar_t filePath[260] = {};
-    bool sourceFlag = true;
+    IGraphBuilder* Graph() const { return m_graph.Get(); }
+    IBaseFilter* Renderer(int k) const { return m_renderers[k].Get(); }
+    IBaseFilter* Decoder(int k) const { return m_decoders[k].Get(); }
+    IBaseFilter* AudioRenderer() const { return m_audioRenderer.Get(); }
+    IBaseFilter* AudioDecoder() const { return m_audioDecoder.Get(); }
+    IBaseFilter* Source() const { return m_source.Get(); }
 
 private:
     HRESULT BuildOneChannel(int audioScore);
@@ -68,18 +74,27 @@ private:
     void CacheDuration();
     void StopWhenReady();
     static constexpr DWORD kSettleMs = 3000;
-    HRESULT AddFilter(const CLSID& clsid, const wchar_t* name, IBaseFilter** out);
+    HRESULT AddFilter(const CLSID& clsid, const wchar_t* name, ComPtr<IBaseFilter>& out);
     void Connect(IBaseFilter* up, IBaseFilter* down);
-    void RemoveAndRelease(IBaseFilter*& f);
+    void RemoveAndRelease(ComPtr<IBaseFilter>& f);
 
-    bool comInit_ = false;
-    IGraphBuilder* graph_ = nullptr;
-    IBaseFilter* source_ = nullptr;
-    IBaseFilter* renderers_[kMaxChannels] = {};
-    IBaseFilter* decoders_[kMaxChannels] = {};
-    IBaseFilter* converters_[kMaxChannels] = {};
-    IBaseFilter* audioDecoder_ = nullptr;
-    IBaseFilter* audioRenderer_ = nullptr;
+    CScopedComInit m_com;
+    bool m_built = false;
+    float m_rate = 1.0f;
+    int32_t m_state = kCreated;
+    int64_t m_durationCache = 0;  // 100 ns units; 0: not read yet
+    int32_t m_videoStreamCount = 0;
+    int32_t m_channelCount = 0;
+    HWND m_windows[kMaxChannels] = {};
+    wchar_t m_filePath[260] = {};
+    bool m_sourceFlag = true;
+    ComPtr<IGraphBuilder> m_graph;
+    ComPtr<IBaseFilter> m_source;
+    ComPtr<IBaseFilter> m_renderers[kMaxChannels];
+    ComPtr<IBaseFilter> m_decoders[kMaxChannels];
+    ComPtr<IBaseFilter> m_converters[kMaxChannels];
+    ComPtr<IBaseFilter> m_audioDecoder;
+    ComPtr<IBaseFilter> m_audioRenderer;
 };
 
 class VideoPlayer {
@@ -114,23 +129,23 @@ public:
     bool CheckBrightnessFilter();
     int32_t CheckFilters();
 
-    PlaybackGraph* Graph() const { return graph_; }
+    PlaybackGraph* Graph() const { return m_graph.get(); }
 
 private:
     bool CheckFilter(const CLSID& clsid);
     HRESULT SetDecoderParam(int channel, int param, bool on);
     void DestroyGraph();
 
-    int32_t channelCount_ = 0;
-    HWND windows_[kMaxChannels] = {};
-    PlaybackGraph* graph_ = nullptr;
-    bool sourceFlag_ = true;
+    int32_t m_channelCount = 0;
+    HWND m_windows[kMaxChannels] = {};
+    std::unique_ptr<PlaybackGraph> m_graph;
+    bool m_sourceFlag = true;
     // One Direct3D 9 object held for the player's life, so that the graphics
     // library under the mixing renderers stays initialised from one recording
     // to the next (where it is not, the first renderer of every open pays for
     // starting it again).
-    HMODULE d3d9_ = nullptr;
-    IUnknown* d3dKeeper_ = nullptr;
+    HMODULE m_d3d9 = nullptr;
+    ComPtr<IUnknown> m_d3dKeeper;
 };
 
 // Class identifiers of the components the graph is made of.

@@ -28,3 +28,8 @@
 
 // Timers of the export progress dialog.
 #define TIMER_EXPORT_POLL       0       // 1000 ms: has the export worker finished?
+
+// Timers of the skinned list's scrollbar while an arrow is held: the delay
+// before repeating, then the repeats.
+#define TIMER_SCROLL_REPEAT     1       // 50 ms
+#define TIMER_SCROLL_DELAY      2       // 250 ms

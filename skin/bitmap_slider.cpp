@@ -231,7 +231,7 @@ void CBitmapSlider::OnMouseMove(int x) {
     if (d < half) d = half;
     if (d != Centre()) {
         SetPosition(PositionFor(d, m_min, m_max, m_width, m_thumbW));
-        Notify(WM_BITMAPSLIDER_MOVING);
+        Notify(WM_SLIDER_MOVING);
     }
 }
 
@@ -260,7 +260,7 @@ void CBitmapSlider::DeclareMessageMap(MessageMap& map) {
         ::ReleaseCapture();
         m_dragging = false;
         Invalidate(FALSE);
-        Notify(WM_BITMAPSLIDER_MOVED);
+        Notify(WM_SLIDER_MOVED);
         return Default();
     });
     map.On(WM_GETDLGCODE, [this](WPARAM, LPARAM) -> LRESULT {
@@ -281,7 +281,7 @@ void CBitmapSlider::DeclareMessageMap(MessageMap& map) {
             default: return Default();
         }
         SetPosition(next);
-        Notify(WM_BITMAPSLIDER_MOVED);
+        Notify(WM_SLIDER_MOVED);
         return 0;
     });
     map.On(WM_SETFOCUS, [this](WPARAM, LPARAM) -> LRESULT {

@@ -1,12 +1,12 @@
 // Horizontal slider drawn from bitmaps: a channel (track) and a thumb, each
 // with an optional "active" image. Tells its parent about every change by
-// posting WM_BITMAPSLIDER_MOVING while dragging and WM_BITMAPSLIDER_MOVED on
+// posting WM_SLIDER_MOVING while dragging and WM_SLIDER_MOVED on
 // release and after each handled key.
 #pragma once
+#include "app_messages.h"
 #include "fw_controls.h"
 #include "fw_gdi.h"
 
-enum : UINT { WM_BITMAPSLIDER_MOVING = 0x28D1, WM_BITMAPSLIDER_MOVED = 0x28D2 };
 
 class CBitmapSlider : public CStatic {
 public:

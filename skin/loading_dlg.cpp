@@ -10,7 +10,7 @@ bool CLoadingDlg::CreateModeless(CWnd* parent) { return Create(IDD_LOADING, pare
 
 BOOL CLoadingDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    for (int i = 0; i < 12; ++i) m_frames[i].LoadBitmap(382 + static_cast<UINT>(i));
+    for (int i = 0; i < 12; ++i) m_frames[i].LoadBitmap(IDB_BUSY_1 + static_cast<UINT>(i));
     return TRUE;
 }
 
@@ -24,7 +24,7 @@ void CLoadingDlg::ShowBusy(HWND owner) {
     ::GetWindowRect(owner, &r);
     int w = r.right - r.left, h = r.bottom - r.top;
     ::SetWindowPos(m_hWnd, nullptr, r.left + w / 2 - 50, r.top + h / 2 - 50, 100, 100, SWP_NOZORDER | SWP_NOACTIVATE);
-    // Shown before the worker starts, so that its first picture (383) lands on
+    // Shown before the worker starts, so that its first picture (IDB_BUSY_2) lands on
     // a visible window instead of being lost on a hidden one.
     ::ShowWindow(m_hWnd, SW_SHOWNA);
     StartAnimation(true);

@@ -5,6 +5,7 @@
 #include "fw_dialog.h"
 #include "fw_gdi.h"
 #include "worker.h"
+#include "bitmap_ids.h"
 
 class CLoadingDlg : public CDialog {
 public:
@@ -20,7 +21,7 @@ public:
     bool IsAnimating() const { return m_worker.IsRunning() && !m_worker.StopRequested(); }
     // Resource number of the picture drawn for a frame index.
     static UINT PictureFor(int frameIndex) {
-        return frameIndex >= 0 && frameIndex <= 10 ? 382u + static_cast<UINT>(frameIndex) : 393u;
+        return frameIndex >= 0 && frameIndex <= 10 ? IDB_BUSY_1 + static_cast<UINT>(frameIndex) : IDB_BUSY_12;
     }
 
 protected:

@@ -1,23 +1,23 @@
 #include "notify_dlg.h"
 #include "mem_dc.h"
 #include "resource.h"
+#include "bitmap_ids.h"
+#include "control_ids.h"
 
 NotifyDlg::NotifyDlg(CWnd* parent) : CDialog(IDD_NOTIFY, parent) {}
 
-NotifyDlg::~NotifyDlg() {
-    if (m_backOld) ::SelectObject(m_back, m_backOld);
-}
+NotifyDlg::~NotifyDlg() = default;
 
 void NotifyDlg::BindControls() {
-    Bind(1135, m_yes);
-    Bind(1136, m_no);
-    Bind(1137, m_titleLabel);
-    Bind(1138, m_messageLabel);
+    Bind(IDC_NOTIFY_YES, m_yes);
+    Bind(IDC_NOTIFY_NO, m_no);
+    Bind(IDC_NOTIFY_TITLE, m_titleLabel);
+    Bind(IDC_NOTIFY_MESSAGE, m_messageLabel);
 }
 
 void NotifyDlg::DeclareMessageMap(MessageMap& map) {
-    map.OnCommand(1135, BN_CLICKED, [this] { EndDialog(1); });
-    map.OnCommand(1136, BN_CLICKED, [this] { EndDialog(2); });
+    map.OnCommand(IDC_NOTIFY_YES, BN_CLICKED, [this] { EndDialog(1); });
+    map.OnCommand(IDC_NOTIFY_NO, BN_CLICKED, [this] { EndDialog(2); });
     map.On(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) { return OnEraseBackground(reinterpret_cast<HDC>(wp)); });
     // The close message (from the window manager) must not end the dialog either.
     map.On(WM_CLOSE, [](WPARAM, LPARAM) -> LRESULT { return 0; });
@@ -27,8 +27,8 @@ BOOL NotifyDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 400, 200, SWP_NOMOVE | SWP_NOZORDER);
     CenterWindow(m_parent ? m_parent->GetSafeHwnd() : nullptr);
-    m_yes.SetSkinImages(380, 381, 381, 0, 0, 0, 2, 0, 0);
-    m_no.SetSkinImages(376, 377, 377, 0, 0, 0, 2, 0, 0);
+    m_yes.SetSkinImages(IDB_OK_NORMAL, IDB_OK_PRESSED, IDB_OK_PRESSED, 0, 0, 0, 2, 0, 0);
+    m_no.SetSkinImages(IDB_NO_NORMAL, IDB_NO_PRESSED, IDB_NO_PRESSED, 0, 0, 0, 2, 0, 0);
     if (m_twoButtons) {
         m_yes.MoveWindow(40, 156, 150, 32);
         m_no.MoveWindow(210, 156, 150, 32);
@@ -59,13 +59,9 @@ LRESULT NotifyDlg::OnEraseBackground(HDC dc) {
     {
         QxMemDC mem(dc, &rc, true);
         CBitmap picture;
-        if (picture.LoadBitmap(374)) mem.StretchBitmap(picture, 0, 0, rc.right, rc.bottom);
-        if (m_backOld) ::SelectObject(m_back, m_backOld);
-        m_backOld = nullptr;
-        m_backBitmap.DeleteObject();
-        if (m_back.CreateCompatibleDC(dc)) {
-            m_backBitmap.CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-            m_backOld = ::SelectObject(m_back, m_backBitmap);
+        if (picture.LoadBitmap(IDB_DIALOG_BACKGROUND)) mem.StretchBitmap(picture, 0, 0, rc.right, rc.bottom);
+        m_back.Release();
+        if (m_back.Ensure(dc, rc.right, rc.bottom)) {
             ::BitBlt(m_back, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
             m_titleLabel.CaptureBackground(m_back);
             m_messageLabel.CaptureBackground(m_back);

@@ -29,9 +29,7 @@ protected:
 private:
     CSkinButton m_yes, m_no;
     CTPStatic m_titleLabel, m_messageLabel;
-    CDC m_back;
-    CBitmap m_backBitmap;
-    HGDIOBJ m_backOld = nullptr;
+    CBackBuffer m_back;
     unsigned m_compose = 3;
     CString m_title, m_message;
     int m_twoButtons = 0;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include "fw_app.h"
 #include "mem_dc.h"
+#include "bitmap_ids.h"
 
 namespace {
 // Whether the row being painted was selected; only valid between an item's
@@ -23,10 +24,10 @@ bool CVerticalScrollbar::Create(CWnd* parent, UINT id) {
 }
 
 void CVerticalScrollbar::LoadImages() {
-    m_up.LoadBitmap(340);
-    m_down.LoadBitmap(341);
-    m_thumb.LoadBitmap(342);
-    m_track.LoadBitmap(339);
+    m_up.LoadBitmap(IDB_SCROLL_UP);
+    m_down.LoadBitmap(IDB_SCROLL_DOWN);
+    m_thumb.LoadBitmap(IDB_SCROLL_THUMB);
+    m_track.LoadBitmap(IDB_SCROLL_TRACK);
     m_upH = m_up.GetSize().cy;
     m_downH = m_down.GetSize().cy;
     m_thumbH = m_thumb.GetSize().cy;
@@ -98,18 +99,18 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
             m_dragging = true;
         } else if (In(x, y, 0, H - m_upH, m_down.GetSize())) {
             m_downPressed = true;
-            SetTimer(kDelayTimer, 250);
+            SetTimer(TIMER_SCROLL_DELAY, 250);
         } else if (In(x, y, 0, 0, m_up.GetSize())) {
             m_upPressed = true;
-            SetTimer(kDelayTimer, 250);
+            SetTimer(TIMER_SCROLL_DELAY, 250);
         }
         return Default();
     });
     map.On(WM_TIMER, [this](WPARAM id, LPARAM) -> LRESULT {
-        if (id == kDelayTimer) {
-            KillTimer(kDelayTimer);
-            if (m_upPressed || m_downPressed) SetTimer(kRepeatTimer, 50);
-        } else if (id == kRepeatTimer) {
+        if (id == TIMER_SCROLL_DELAY) {
+            KillTimer(TIMER_SCROLL_DELAY);
+            if (m_upPressed || m_downPressed) SetTimer(TIMER_SCROLL_REPEAT, 50);
+        } else if (id == TIMER_SCROLL_REPEAT) {
             if (m_downPressed) Command(SB_LINEDOWN);
             else if (m_upPressed) Command(SB_LINEUP);
         }
@@ -140,8 +141,8 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
     map.On(WM_LBUTTONUP, [this](WPARAM, LPARAM lp) -> LRESULT {
         const int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
         UpdateThumb();
-        KillTimer(kRepeatTimer);
-        KillTimer(kDelayTimer);
+        KillTimer(TIMER_SCROLL_REPEAT);
+        KillTimer(TIMER_SCROLL_DELAY);
         ::ReleaseCapture();
         const int H = Height();
         bool done = false;
@@ -162,7 +163,7 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
 // ---------------------------------------------------------------- header
 
 CSkinHeaderCtrl::CSkinHeaderCtrl() {
-    const UINT ids[5] = {333, 334, 335, 336, 337};
+    const UINT ids[5] = {IDB_HEADER_CHECK_16, IDB_HEADER_CHECK_10, IDB_HEADER_LEFT, IDB_HEADER_RIGHT, IDB_HEADER_FILL};
     for (int i = 0; i < 5; ++i) m_bitmaps[i].LoadBitmap(ids[i]);
 }
 
@@ -232,8 +233,8 @@ void CSkinHeaderCtrl::DeclareMessageMap(MessageMap& map) {
             m_checkState = m_checkState == 1 ? 2 : 1;
             ::InvalidateRect(m_hWnd, nullptr, FALSE);
             if (m_owner && m_checkEnabled)
-                ::PostMessageW(m_owner, WM_SKINLIST_HEADER_CHECK,
-                               MAKEWPARAM(kHeaderCheckCode, static_cast<WORD>(m_listId)),
+                ::PostMessageW(m_owner, WM_LIST_HEADER_CHECK,
+                               MAKEWPARAM(LIST_HEADER_CHECK_ALL, static_cast<WORD>(m_listId)),
                                static_cast<LPARAM>(m_checkState));
         }
         return Default();
@@ -244,7 +245,7 @@ void CSkinHeaderCtrl::DeclareMessageMap(MessageMap& map) {
 
 void CSkinListCtrl::LoadHeaderImage() {
     if (m_headerImage) return;
-    m_headerImage.LoadBitmap(338);
+    m_headerImage.LoadBitmap(IDB_HEADER_BACKGROUND);
     m_headerHeight = m_headerImage.GetSize().cy;
 }
 

@@ -5,15 +5,14 @@
 #pragma once
 #include "fw_controls.h"
 #include "fw_gdi.h"
+#include "app_messages.h"
 
-// Posted to the header's owner when its check box is clicked: wParam low word
-// kHeaderCheckCode, high word the list's control id; lParam 1 unchecked, 2 checked.
-enum : UINT { WM_SKINLIST_HEADER_CHECK = 0x0401 };
-constexpr UINT kHeaderCheckCode = 1039;
+// A click on the header's check box posts WM_LIST_HEADER_CHECK to the header's
+// owner: wParam low word LIST_HEADER_CHECK_ALL, high word the list's control id;
+// lParam 1 unchecked, 2 checked (app_messages.h).
 
 class CVerticalScrollbar : public CStatic {
 public:
-    enum : UINT_PTR { kRepeatTimer = 1, kDelayTimer = 2 };
     bool Create(CWnd* parent, UINT id);
     void SetList(CListCtrl* list) { m_list = list; }
     // Moves the thumb to the list's scroll position and redraws.

@@ -28,7 +28,7 @@ bool CTPStatic::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
 void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
     RECT rc = GetClientRect();
     QxMemDC mem(di.hDC, &rc, false);
-    if (m_back.GetSafeHdc()) mem.BitBlt(0, 0, rc.right, rc.bottom, m_back, 0, 0);
+    if (m_back.IsValid()) mem.BitBlt(0, 0, rc.right, rc.bottom, m_back, 0, 0);
     int dpi = ::GetDeviceCaps(di.hDC, LOGPIXELSY);
     // The font is made for the label's face, size, weight and the device's
     // resolution, and kept until one of them changes (making a font on every
@@ -57,20 +57,8 @@ void CTPStatic::CaptureBackground(HDC dc) {
     int w = r.right - r.left, h = r.bottom - r.top;
     // The copy is refreshed on every background paint of the parent; its
     // context and bitmap are made anew only when the label's size changed.
-    if (!m_back.GetSafeHdc() || w != m_backSize.cx || h != m_backSize.cy) {
-        ReleaseBackground();
-        if (!m_back.CreateCompatibleDC(dc)) return;
-        m_backBitmap.CreateCompatibleBitmap(dc, w, h);
-        m_backOld = ::SelectObject(m_back, m_backBitmap);
-        m_backSize = SIZE{w, h};
-    }
+    if (!m_back.Ensure(dc, w, h)) return;
     ::BitBlt(m_back, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
 }
 
-void CTPStatic::ReleaseBackground() {
-    if (m_backOld) ::SelectObject(m_back, m_backOld);
-    m_backOld = nullptr;
-    m_backBitmap.DeleteObject();
-    m_back.DeleteDC();
-    m_backSize = SIZE{0, 0};
-}
+void CTPStatic::ReleaseBackground() { m_back.Release(); }

@@ -6,9 +6,6 @@
 
 class CTPStatic : public CStatic {
 public:
-    ~CTPStatic() override {
-        if (m_backOld) ::SelectObject(m_back, m_backOld);
-    }
     void SetLabelTextColor(COLORREF c) {
         m_textColor = c;
         if (m_hWnd) Invalidate(FALSE);
@@ -38,10 +35,7 @@ protected:
     void ReleaseBackground();
 
 private:
-    CDC m_back;
-    CBitmap m_backBitmap;
-    HGDIOBJ m_backOld = nullptr;
-    SIZE m_backSize{0, 0};
+    CBackBuffer m_back;
     COLORREF m_textColor = RGB(0, 0, 0);
     CString m_face = L"Arial";
     int m_size = 10;

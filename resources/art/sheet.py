@@ -22,7 +22,9 @@ def manifest():
     rows = []
     with open(os.path.join(HERE, "manifest.txt")) as f:
         for line in f:
-            p = line.split(None, 3)
+            p = line.split(None, 4)
+            if len(p) > 3 and p[3].startswith("IDB_"):
+                p = p[:3] + p[4:]
             if p and not p[0].startswith("#"):
                 rows.append((int(p[0]), int(p[1]), int(p[2]), p[3].strip() if len(p) > 3 else ""))
     return rows

@@ -19,7 +19,7 @@
 #                               (from a background job) runs a driver of its own.
 #   ui_server_stop              end it (also fine when none runs)
 #   The driver is $UIDRIVER, else the newest build/*/tools/uidriver/uidriver.exe.
-#   Typical target options: --class QUELMAR.Tessaro --id 1064; --title TEXT; --pid N.
+#   Typical target options: --class QUELMAR.Tessaro --id "$IDC_CLOCK"; --title TEXT; --pid N.
 #
 # Programs:
 #   ui_start EXE ARGS...        start a Windows program in the background; its
@@ -54,6 +54,16 @@
 #   ui_ok MESSAGE               print "ok: MESSAGE" (progress in test logs)
 
 ui__top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
+
+# The names of the id headers (IDC_..., IDB_..., WM_..., TIMER_...), written by
+# the Windows build; $IDS_SH names the file, else the newest build's.
+ui__ids=${IDS_SH:-$(ls -t "$ui__top"/build/*/ids.sh 2>/dev/null | head -n1)}
+if [ -n "$ui__ids" ] && [ -f "$ui__ids" ]; then
+  # shellcheck disable=SC1090
+  . "$ui__ids"
+else
+  echo "ui: no ids.sh (build the Windows configuration first)" >&2
+fi
 
 ui_driver_path() {
   if [ -n "${UIDRIVER:-}" ]; then

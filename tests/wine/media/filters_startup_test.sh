@@ -24,10 +24,10 @@ expect_message() {
   ui_start "$VIEWER_DIR/Tessaro.exe"
   VIEWER_PID=$UI_LAST_PID
   notify_wait "$1"
-  ui_assert_eq "$2" "$(ui text "${NOTIFY[@]}" --id 1137)" "caption"
-  ui click "${NOTIFY[@]}" --id 1135 --post
+  ui_assert_eq "$2" "$(ui text "${NOTIFY[@]}" --id "$IDC_NOTIFY_TITLE")" "caption"
+  ui click "${NOTIFY[@]}" --id "$IDC_NOTIFY_YES" --post
   ui wait-gone "${NOTIFY[@]}" --timeout 5000 >/dev/null || ui_fail "message stayed"
-  ui wait-text "${MAIN[@]}" --id 1064 --match '^Time : ' --timeout 5000 >/dev/null || ui_fail "start-up stopped"
+  ui wait-text "${MAIN[@]}" --id "$IDC_CLOCK" --match '^Time : ' --timeout 5000 >/dev/null || ui_fail "start-up stopped"
   ui_assert_eq 1 "$(viewer_count)" "viewer still running"
   viewer_end
 }

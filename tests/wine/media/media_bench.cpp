@@ -15,6 +15,7 @@
 
 #include "media_files.h"
 #include "video_player.h"
+#include "control_ids.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ int wmain(int argc, wchar_t** argv) {
     HWND top = CreateWindowExW(0, wc.lpszClassName, L"media bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1300,
                                380, nullptr, nullptr, wc.hInstance, nullptr);
     HWND w1 =
-        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 640, 360, top, HMENU(1148), nullptr, nullptr);
-    HWND w2 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 655, 10, 640, 360, top, HMENU(1149), nullptr,
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 640, 360, top, HMENU(IDC_CHANNEL1_SURFACE), nullptr, nullptr);
+    HWND w2 = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 655, 10, 640, 360, top, HMENU(IDC_CHANNEL2_SURFACE), nullptr,
                               nullptr);
     Pump();
     StripReader read1(w1), read2(w2);

@@ -15,6 +15,7 @@
 #include "image.h"
 #include "media_files.h"
 #include "video_player.h"
+#include "control_ids.h"
 
 using mediatest::FileSpec;
 using playback::VideoPlayer;
@@ -169,9 +170,9 @@ protected:
         top_ = CreateWindowExW(0, L"MediaTestHost", L"media test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 680,
                                260, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(top_, nullptr);
-        host1_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 320, 240, top_, HMENU(1148), nullptr,
+        host1_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 320, 240, top_, HMENU(IDC_CHANNEL1_SURFACE), nullptr,
                                  nullptr);
-        host2_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 340, 10, 320, 240, top_, HMENU(1149),
+        host2_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 340, 10, 320, 240, top_, HMENU(IDC_CHANNEL2_SURFACE),
                                  nullptr, nullptr);
         player_.reset(new VideoPlayer());
         player_->Init(2, host1_, host2_, nullptr, nullptr);
@@ -348,16 +349,16 @@ TEST_F(MediaTest, RateIsKeptBetweenHalfAndDouble) {
     ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
     player_->Run();
     player_->SetRate(3.0f);
-    EXPECT_EQ(player_->Graph()->rate, 2.0f);
+    EXPECT_EQ(player_->Graph()->Rate(), 2.0f);
     EXPECT_EQ(player_->GetState(), playback::kRunning);
     player_->Pause();
     player_->SetRate(0.25f);
     EXPECT_EQ(player_->GetState(), playback::kPaused);
-    EXPECT_EQ(player_->Graph()->rate, 0.25f);  // applied on the next Run
+    EXPECT_EQ(player_->Graph()->Rate(), 0.25f);  // applied on the next Run
     player_->Run();
-    EXPECT_EQ(player_->Graph()->rate, 0.5f);
+    EXPECT_EQ(player_->Graph()->Rate(), 0.5f);
     player_->SetRate(1.0f);
-    EXPECT_EQ(player_->Graph()->rate, 1.0f);
+    EXPECT_EQ(player_->Graph()->Rate(), 1.0f);
     EXPECT_EQ(playback::ClampRate(1.0f), 1.0f);
     EXPECT_EQ(playback::ClampRate(1.5f), 1.5f);
     // Still playing.

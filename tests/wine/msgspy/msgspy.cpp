@@ -47,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
         if (f) {
             for (int i = 0; i < 0x500; ++i)
                 if (c->count[i]) fprintf(f, "0x%04X %ld\n", i, c->count[i]);
-            if (c->slider) fprintf(f, "0x28D1 %ld\n", c->slider);
+            if (c->slider) fprintf(f, "0x%04X %ld\n", WM_SLIDER_MOVING, c->slider);
             fclose(f);
             MoveFileExW(tmp.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING);
         }

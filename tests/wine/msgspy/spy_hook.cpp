@@ -19,7 +19,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK SpyGetMessage(int code, WPARAM
         SpyCounters* c = Counters();
         if (c && m->hwnd == c->watched) {
             if (m->message < 0x500) InterlockedIncrement(&c->count[m->message]);
-            else if (m->message == 0x28D1) InterlockedIncrement(&c->slider);
+            else if (m->message == WM_SLIDER_MOVING) InterlockedIncrement(&c->slider);
         }
     }
     return CallNextHookEx(nullptr, code, wp, lp);

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "app_messages.h"
+
 #define SPY_SECTION_NAME L"Local\\TessaroTestMessageSpy"
 
 struct SpyCounters {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "skin_button.h"
 #include "skin_host.h"
+#include "bitmap_ids.h"
 
 namespace {
 const COLORREF kMagenta = RGB(255, 0, 255);
@@ -82,7 +83,9 @@ TEST_F(ButtonTest, MaskShapesTheWindowAndNoMagentaReachesTheScreen) {
                 // What the screen shows there: the host's background, never the key colour.
                 COLORREF shown = PixelOf(host, 30 + x, 30 + y);
                 EXPECT_NE(kMagenta, shown) << c.normal << " shows magenta at " << x << "," << y;
-                if (key) EXPECT_EQ(SkinHost::kBack, shown) << c.normal << " at " << x << "," << y;
+                if (key) {
+                    EXPECT_EQ(SkinHost::kBack, shown) << c.normal << " at " << x << "," << y;
+                }
             }
         ::DeleteObject(rgn);
         EXPECT_GT(keyed, 0) << "bitmap " << c.normal << " has no magenta corners";
@@ -93,8 +96,9 @@ TEST_F(ButtonTest, MaskShapesTheWindowAndNoMagentaReachesTheScreen) {
         Pump(30);
         for (int y = 0; y < ih; ++y)
             for (int x = 0; x < iw; ++x)
-                if (mask[static_cast<size_t>(y) * iw + x] == kMagenta)
+                if (mask[static_cast<size_t>(y) * iw + x] == kMagenta) {
                     EXPECT_EQ(SkinHost::kBack, PixelOf(host, 30 + x, 30 + y)) << "after SetCheck at " << x << "," << y;
+                }
         b.DestroyWindow();
     }
 }
@@ -102,7 +106,7 @@ TEST_F(ButtonTest, MaskShapesTheWindowAndNoMagentaReachesTheScreen) {
 TEST_F(ButtonTest, PressedWinsOverHoverAndDisabledWinsOverChecked) {
     CSkinButton b;
     Make(b, 20, 20, 17, 17, 2001);
-    b.SetSkinImages(236, 238, 237, 239, 0, 0, 2, 0, 0);
+    b.SetSkinImages(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, IDB_CLOSE_DISABLED, 0, 0, 2, 0, 0);
     Pump(30);
     EXPECT_TRUE(ShowsTiled(b, 236));
     // The mouse over it: hover image.
@@ -130,7 +134,7 @@ TEST_F(ButtonTest, PressedWinsOverHoverAndDisabledWinsOverChecked) {
 TEST_F(ButtonTest, MissingDisabledImageFallsBackToNormal) {
     CSkinButton b;
     Make(b, 20, 20, 17, 17, 2002);
-    b.SetSkinImages(236, 0, 0, 0, 0, 0, 2, 0, 0);
+    b.SetSkinImages(IDB_CLOSE_NORMAL, 0, 0, 0, 0, 0, 2, 0, 0);
     b.EnableWindow(FALSE);
     Pump(30);
     EXPECT_TRUE(ShowsTiled(b, 236));
@@ -144,7 +148,7 @@ TEST_F(ButtonTest, MissingDisabledImageFallsBackToNormal) {
 TEST_F(ButtonTest, TiledModeRepeatsAndCutsTheImage) {
     CSkinButton b;
     Make(b, 10, 10, 40, 30, 2003);  // 17 x 17 image: two whole copies and a cut third across
-    b.SetSkinImages(248, 250, 249, 251, 0, 0, 2, 0, 0);
+    b.SetSkinImages(IDB_FULL_SCREEN_NORMAL, IDB_FULL_SCREEN_PRESSED, IDB_FULL_SCREEN_HOVER, IDB_FULL_SCREEN_DISABLED, 0, 0, 2, 0, 0);
     Pump(30);
     EXPECT_TRUE(ShowsTiled(b, 248));
 }
@@ -152,7 +156,7 @@ TEST_F(ButtonTest, TiledModeRepeatsAndCutsTheImage) {
 TEST_F(ButtonTest, HeldDragOffGivesNoClickAndDoubleClickGivesTwo) {
     CSkinButton b;
     Make(b, 50, 50, 50, 50, 2004);
-    b.SetSkinImages(262, 263, 264, 265, 0, 0, 2, 0, 0);
+    b.SetSkinImages(IDB_FILE_OPEN_NORMAL, IDB_FILE_OPEN_PRESSED, IDB_FILE_OPEN_HOVER, IDB_FILE_OPEN_DISABLED, 0, 0, 2, 0, 0);
     Pump(30);
     RECT wr = b.GetWindowRect();
     ::SetCursorPos(wr.left + 25, wr.top + 25);
@@ -192,14 +196,14 @@ TEST_F(ButtonTest, HeldDragOffGivesNoClickAndDoubleClickGivesTwo) {
 TEST_F(ButtonTest, SkinImagesClampModeAndMargin) {
     CSkinButton b;
     Make(b, 10, 10, 20, 20, 2005);
-    b.SetSkinImages(236, 0, 0, 0, 0, 0, 5, 0, -3);
+    b.SetSkinImages(IDB_CLOSE_NORMAL, 0, 0, 0, 0, 0, 5, 0, -3);
     EXPECT_EQ(2, b.DrawMode());
     EXPECT_EQ(0, b.FocusMargin());
-    b.SetSkinImages(236, 0, 0, 0, 0, 0, -1, 0, 4);
+    b.SetSkinImages(IDB_CLOSE_NORMAL, 0, 0, 0, 0, 0, -1, 0, 4);
     EXPECT_EQ(0, b.DrawMode());
     EXPECT_EQ(4, b.FocusMargin());
     // Actual-size mode with a mask sizes the window to the mask.
-    b.SetSkinImages(198, 200, 0, 198, 198, 198, 0, 0, 0);
+    b.SetSkinImages(IDB_TOGGLE_OFF, IDB_TOGGLE_ON, 0, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF, 0, 0, 0);
     RECT r = b.GetWindowRect();
     EXPECT_EQ(51, r.right - r.left);
     EXPECT_EQ(15, r.bottom - r.top);

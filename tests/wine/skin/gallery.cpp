@@ -14,6 +14,8 @@
 #include "skin_host.h"
 #include "skin_list.h"
 #include "tp_static.h"
+#include "bitmap_ids.h"
+#include "control_ids.h"
 
 namespace {
 class Gallery : public SkinHost {
@@ -53,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
     ::InitCommonControlsEx(&icc);
     const int seconds = argc > 1 ? _wtoi(argv[1]) : 30;
     Gallery g;
-    g.back.LoadBitmap(234);
+    g.back.LoadBitmap(IDB_VIDEO_AREA);
     if (!g.CreateHost(0, 0, 1560, 860, L"Skin gallery (building)")) return 1;
     std::vector<std::unique_ptr<CWnd>> all;
     UINT id = 3000;
@@ -121,14 +123,14 @@ int wmain(int argc, wchar_t** argv) {
     for (int s = 0; s < 3; ++s) {
         auto* b = Keep(all, new CSkinButton);
         b->SubclassWindow(MakeChild(g, L"BUTTON", BS_PUSHBUTTON, 105 + s * 160, wy, 150, 32, id++));
-        b->SetSkinImages(s == 2 ? 376 : 380, s == 2 ? 377 : 381, s == 2 ? 377 : 381, 0, 0, 0, 2, 0, 0);
+        b->SetSkinImages(s == 2 ? IDB_NO_NORMAL : IDB_OK_NORMAL, s == 2 ? IDB_NO_PRESSED : IDB_OK_PRESSED, s == 2 ? IDB_NO_PRESSED : IDB_OK_PRESSED, 0, 0, 0, 2, 0, 0);
         if (s == 1) b->SetCheck(1);
     }
     label(10, wy + 45, 95, 16, L"tiled 3x", white);
     {
         auto* b = Keep(all, new CSkinButton);
         b->SubclassWindow(MakeChild(g, L"BUTTON", BS_PUSHBUTTON, 105, wy + 40, 57, 40, id++));
-        b->SetSkinImages(236, 238, 237, 239, 0, 0, 2, 0, 0);
+        b->SetSkinImages(IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, IDB_CLOSE_DISABLED, 0, 0, 2, 0, 0);
     }
 
     // Sliders.
@@ -137,10 +139,10 @@ int wmain(int argc, wchar_t** argv) {
     const int positions[] = {0, 500, 1000, -1, 700};
     for (int i = 0; i < 5; ++i) {
         auto* sl = Keep(all, new CBitmapSlider);
-        sl->SubclassWindow(MakeChild(g, L"STATIC", SS_NOTIFY, sx, sy + 22 + i * 16, 571, 9, 1011));
-        sl->SetChannelImages(202, 213, false);
+        sl->SubclassWindow(MakeChild(g, L"STATIC", SS_NOTIFY, sx, sy + 22 + i * 16, 571, 9, IDC_POSITION_SLIDER));
+        sl->SetChannelImages(IDB_POSITION_CHANNEL, IDB_POSITION_CHANNEL_ACTIVE, false);
         // The last one shows the thumb picture used while dragging.
-        sl->SetThumbImages(i == 4 ? 204 : 203, i == 4 ? 0 : 204, true, RGB(255, 0, 255));
+        sl->SetThumbImages(i == 4 ? IDB_POSITION_THUMB_ACTIVE : IDB_POSITION_THUMB, i == 4 ? 0 : IDB_POSITION_THUMB_ACTIVE, true, RGB(255, 0, 255));
         sl->SetFocusRectOption(false);
         if (positions[i] < 0) sl->SetRange(0, 0);
         else sl->SetRange(0, 1000);
@@ -150,9 +152,9 @@ int wmain(int argc, wchar_t** argv) {
     label(sx, sy, 200, 16, L"volume 0 / 4 / 10", white, true);
     for (int i = 0; i < 3; ++i) {
         auto* sl = Keep(all, new CBitmapSlider);
-        sl->SubclassWindow(MakeChild(g, L"STATIC", SS_NOTIFY, sx + i * 120, sy + 22, 100, 14, 1051));
-        sl->SetChannelImages(207, 208, false);
-        sl->SetThumbImages(351, 352, true, RGB(255, 0, 255));
+        sl->SubclassWindow(MakeChild(g, L"STATIC", SS_NOTIFY, sx + i * 120, sy + 22, 100, 14, IDC_VOLUME_SLIDER));
+        sl->SetChannelImages(IDB_VOLUME_CHANNEL, IDB_VOLUME_CHANNEL_ACTIVE, false);
+        sl->SetThumbImages(IDB_VOLUME_THUMB, IDB_VOLUME_THUMB_ACTIVE, true, RGB(255, 0, 255));
         sl->SetFocusRectOption(false);
         sl->SetRange(0, 10);
         sl->SetPosition(i == 0 ? 0 : i == 1 ? 4 : 10);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "skin_host.h"
 #include "skin_list.h"
+#include "bitmap_ids.h"
 
 namespace {
 const COLORREF kBack = RGB(22, 24, 25), kText = RGB(200, 200, 200), kSel = RGB(3, 91, 156);
@@ -211,7 +212,7 @@ TEST_F(ListTest, ListWhoseRowsFitShowsNoThumb) {
     const int H = bar.GetClientRect().bottom;
     // Below the up arrow the track shows, not the thumb image.
     int tw, th;
-    auto thumb = ResourcePixels(342, tw, th);
+    auto thumb = ResourcePixels(IDB_SCROLL_THUMB, tw, th);
     int same = 0;
     for (int y = 0; y < th; ++y)
         for (int x = 0; x < tw; ++x)

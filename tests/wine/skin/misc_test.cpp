@@ -8,6 +8,8 @@
 #include "mem_dc.h"
 #include "skin_host.h"
 #include "tp_static.h"
+#include "bitmap_ids.h"
+#include "control_ids.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ class LabelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(host.CreateHost(40, 40, 300, 100));
-        ASSERT_TRUE(label.SubclassWindow(MakeChild(host, L"STATIC", SS_OWNERDRAW, 10, 10, 120, 27, 1021)));
+        ASSERT_TRUE(label.SubclassWindow(MakeChild(host, L"STATIC", SS_OWNERDRAW, 10, 10, 120, 27, IDC_TIME_RANGE)));
         label.SetLabelFont(L"Arial", 10);
         label.SetLabelTextColor(RGB(255, 255, 255));
         label.SetFontWeight(700);
@@ -102,7 +104,9 @@ TEST_F(LabelTest, TenPointFontFollowsTheScreenResolution) {
     const int want = dpi == 144 ? -12 : dpi == 96 ? -13 : CTPStatic::FontHeight(10, dpi);
     EXPECT_EQ(want, label.FontHeightInUse()) << "screen at " << dpi << " dpi";
     wchar_t expected[16] = {};
-    if (::GetEnvironmentVariableW(L"SKIN_TEST_DPI", expected, 16)) EXPECT_EQ(_wtoi(expected), dpi);
+    if (::GetEnvironmentVariableW(L"SKIN_TEST_DPI", expected, 16)) {
+        EXPECT_EQ(_wtoi(expected), dpi);
+    }
 }
 
 TEST_F(LabelTest, SingleLineCentredFormatCentresVertically) {
@@ -126,7 +130,7 @@ protected:
         ASSERT_TRUE(busy.CreateModeless(&host));
         for (int i = 0; i < 12; ++i) {
             int w, h;
-            pictures[i] = ResourcePixels(382 + i, w, h);
+            pictures[i] = ResourcePixels(IDB_BUSY_1 + i, w, h);
             ASSERT_EQ(100, w);
         }
     }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include "bitmap_slider.h"
 #include "skin_host.h"
+#include "bitmap_ids.h"
+#include "control_ids.h"
 
 namespace {
 const COLORREF kMagenta = RGB(255, 0, 255);
@@ -13,9 +15,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(host.CreateHost(40, 40, 700, 120));
         // The main window's position slider: 571 x 9 channel, 17 x 9 thumb.
-        ASSERT_TRUE(slider.SubclassWindow(MakeChild(host, L"STATIC", SS_NOTIFY, 20, 20, 300, 30, 1011)));
-        ASSERT_TRUE(slider.SetChannelImages(202, 213, false));
-        ASSERT_TRUE(slider.SetThumbImages(203, 204, true, RGB(255, 0, 255)));
+        ASSERT_TRUE(slider.SubclassWindow(MakeChild(host, L"STATIC", SS_NOTIFY, 20, 20, 300, 30, IDC_POSITION_SLIDER)));
+        ASSERT_TRUE(slider.SetChannelImages(IDB_POSITION_CHANNEL, IDB_POSITION_CHANNEL_ACTIVE, false));
+        ASSERT_TRUE(slider.SetThumbImages(IDB_POSITION_THUMB, IDB_POSITION_THUMB_ACTIVE, true, RGB(255, 0, 255)));
         slider.SetFocusRectOption(false);
         slider.SetRange(0, 1000);
         Pump(30);
@@ -78,9 +80,9 @@ TEST_F(SliderTest, ChannelSizesTheWindowAndPositionIsClamped) {
 
 TEST_F(SliderTest, ThumbIsDrawnAtItsPlaceWithTheChannelSplit) {
     int tw, th, cw, ch, aw, ah;
-    auto thumb = ResourcePixels(203, tw, th);
-    auto channel = ResourcePixels(202, cw, ch);
-    auto active = ResourcePixels(213, aw, ah);
+    auto thumb = ResourcePixels(IDB_POSITION_THUMB, tw, th);
+    auto channel = ResourcePixels(IDB_POSITION_CHANNEL, cw, ch);
+    auto active = ResourcePixels(IDB_POSITION_CHANNEL_ACTIVE, aw, ah);
     ASSERT_EQ(17, tw);
     for (int pos : {0, 500, 1000}) {
         slider.SetPosition(pos);
@@ -107,7 +109,7 @@ TEST_F(SliderTest, TrackClickJumpsAndDragStopsAtTheEnds) {
     Pump(10);
     // Every move whose point is not the thumb's exact centre posts (the centre of
     // position(400) is 399, so the moves the system adds at 400 post again).
-    auto moving = host.Of(WM_BITMAPSLIDER_MOVING);
+    auto moving = host.Of(WM_SLIDER_MOVING);
     ASSERT_FALSE(moving.empty());
     for (const Posted& p : moving) {
         EXPECT_EQ(1011u, p.wp);
@@ -118,11 +120,11 @@ TEST_F(SliderTest, TrackClickJumpsAndDragStopsAtTheEnds) {
     Mouse(WM_MOUSEMOVE, 900);  // beyond the right end
     Pump(10);
     EXPECT_EQ(1000, slider.GetPosition());
-    EXPECT_EQ(1000, host.Of(WM_BITMAPSLIDER_MOVING).back().lp);
-    size_t n = host.Of(WM_BITMAPSLIDER_MOVING).size();
+    EXPECT_EQ(1000, host.Of(WM_SLIDER_MOVING).back().lp);
+    size_t n = host.Of(WM_SLIDER_MOVING).size();
     Mouse(WM_MOUSEMOVE, 650);  // still beyond the end: the thumb stays there
     Pump(10);
-    auto later = host.Of(WM_BITMAPSLIDER_MOVING);
+    auto later = host.Of(WM_SLIDER_MOVING);
     for (size_t i = n; i < later.size(); ++i) EXPECT_EQ(1000, later[i].lp);
     EXPECT_EQ(1000, slider.GetPosition());
     Mouse(WM_MOUSEMOVE, -40);  // beyond the left end
@@ -130,7 +132,7 @@ TEST_F(SliderTest, TrackClickJumpsAndDragStopsAtTheEnds) {
     EXPECT_EQ(0, slider.GetPosition());
     Mouse(WM_LBUTTONUP, -40);
     Pump(10);
-    auto moved = host.Of(WM_BITMAPSLIDER_MOVED);
+    auto moved = host.Of(WM_SLIDER_MOVED);
     ASSERT_EQ(1u, moved.size());
     EXPECT_EQ(0, moved[0].lp);
     EXPECT_EQ(nullptr, ::GetCapture());
@@ -144,9 +146,9 @@ TEST_F(SliderTest, PressOnTheThumbWithoutMovingStillPostsMoved) {
     Mouse(WM_LBUTTONUP, c + 3);
     Pump(10);
     EXPECT_EQ(500, slider.GetPosition());
-    EXPECT_TRUE(host.Of(WM_BITMAPSLIDER_MOVING).empty());
-    ASSERT_EQ(1u, host.Of(WM_BITMAPSLIDER_MOVED).size());
-    EXPECT_EQ(500, host.Of(WM_BITMAPSLIDER_MOVED)[0].lp);
+    EXPECT_TRUE(host.Of(WM_SLIDER_MOVING).empty());
+    ASSERT_EQ(1u, host.Of(WM_SLIDER_MOVED).size());
+    EXPECT_EQ(500, host.Of(WM_SLIDER_MOVED)[0].lp);
 }
 
 TEST_F(SliderTest, KeysMoveAndPostMoved) {
@@ -160,7 +162,7 @@ TEST_F(SliderTest, KeysMoveAndPostMoved) {
     Key(VK_NEXT);
     Key(VK_NEXT);
     Pump(10);
-    auto moved = host.Of(WM_BITMAPSLIDER_MOVED);
+    auto moved = host.Of(WM_SLIDER_MOVED);
     ASSERT_EQ(8u, moved.size());
     const LPARAM want[] = {0, 1000, 980, 981, 980, 979, 999, 1000};
     for (size_t i = 0; i < 8; ++i) {
@@ -190,9 +192,9 @@ TEST(SliderWindow, NarrowerWindowKeepsTheChannelTrack) {
     SkinHost host;
     ASSERT_TRUE(host.CreateHost(40, 40, 300, 80));
     CBitmapSlider volume;
-    ASSERT_TRUE(volume.SubclassWindow(MakeChild(host, L"STATIC", SS_NOTIFY, 10, 10, 50, 50, 1051)));
-    ASSERT_TRUE(volume.SetChannelImages(207, 208, false));
-    ASSERT_TRUE(volume.SetThumbImages(351, 352, true, RGB(255, 0, 255)));
+    ASSERT_TRUE(volume.SubclassWindow(MakeChild(host, L"STATIC", SS_NOTIFY, 10, 10, 50, 50, IDC_VOLUME_SLIDER)));
+    ASSERT_TRUE(volume.SetChannelImages(IDB_VOLUME_CHANNEL, IDB_VOLUME_CHANNEL_ACTIVE, false));
+    ASSERT_TRUE(volume.SetThumbImages(IDB_VOLUME_THUMB, IDB_VOLUME_THUMB_ACTIVE, true, RGB(255, 0, 255)));
     volume.SetRange(0, 10);
     volume.MoveWindow(20, 20, 100, 14);
     volume.SetPosition(10);
@@ -200,14 +202,16 @@ TEST(SliderWindow, NarrowerWindowKeepsTheChannelTrack) {
     Pump(20);
     EXPECT_EQ(101, volume.TrackWidth());
     int tw, th;
-    auto thumb = ResourcePixels(351, tw, th);
+    auto thumb = ResourcePixels(IDB_VOLUME_THUMB, tw, th);
     ASSERT_EQ(10, tw);
     const int left = CBitmapSlider::ThumbLeft(101 - 5, 10);  // centre at W - thumbW / 2
     EXPECT_EQ(90, left);
     for (int y = 0; y < th; ++y)
         for (int x = 0; x < tw; ++x) {
             COLORREF t = thumb[static_cast<size_t>(y) * tw + x];
-            if (t != RGB(255, 0, 255)) EXPECT_EQ(t, PixelOf(volume, left + x, y)) << x << "," << y;
+            if (t != RGB(255, 0, 255)) {
+                EXPECT_EQ(t, PixelOf(volume, left + x, y)) << x << "," << y;
+            }
         }
     host.DestroyWindow();
 }

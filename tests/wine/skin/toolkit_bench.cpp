@@ -17,6 +17,7 @@
 #include "skin_host.h"
 #include "skin_list.h"
 #include "tp_static.h"
+#include "bitmap_ids.h"
 
 namespace {
 double NowMs() {
@@ -55,29 +56,29 @@ public:
     void Load() {
         const int W = 1090, H = 720;
         pieces = {
-            {197, 0, 0, W, H, true},
-            {215, 0, 51, 10, H, true},
-            {216, W - 10, 51, 10, H, true},
-            {217, 0, 0, W, 24, true},
-            {233, 0, H - 70, W, 70, true},
-            {226, 10, H - 266, W - 330, 20, true},
-            {227, 10, H - 246, W - 330, 50, true},
-            {214, 0, 0, 0, 0, false},
-            {218, W - 142, 0, 0, 0, false},
-            {219, W - 315, 31, 0, 0, false},
-            {221, 10, H - 246, 0, 0, false},
-            {222, W / 2 - 250, H - 236, 0, 0, false},
-            {223, W / 2 - 80, H - 236, 0, 0, false},
-            {224, W / 2 + 9, H - 236, 0, 0, false},
-            {225, W / 2 + 109, H - 236, 0, 0, false},
-            {228, W / 2 - 535, H - 192, 0, 0, false},
-            {230, W - 315, H - 137, 0, 0, false},
-            {231, 0, H - 70, 0, 0, false},
-            {232, W - 351, H - 70, 0, 0, false},
-            {332, 417, H - 70, W - 768, 70, true},
-            {234, 10, 24, W - 330, H - 289, true},
-            {235, W - 315, H - 390, 0, 0, false},
-            {285, 37, H - 242, 0, 0, false},
+            {IDB_WINDOW_BACKGROUND, 0, 0, W, H, true},
+            {IDB_BORDER_LEFT, 0, 51, 10, H, true},
+            {IDB_BORDER_RIGHT, W - 10, 51, 10, H, true},
+            {IDB_TITLE_MIDDLE, 0, 0, W, 24, true},
+            {IDB_BOTTOM_BAR, 0, H - 70, W, 70, true},
+            {IDB_POSITION_BAR, 10, H - 266, W - 330, 20, true},
+            {IDB_CONTROL_BAR, 10, H - 246, W - 330, 50, true},
+            {IDB_TITLE_LEFT, 0, 0, 0, 0, false},
+            {IDB_TITLE_RIGHT, W - 142, 0, 0, 0, false},
+            {IDB_FILTER_PANEL, W - 315, 31, 0, 0, false},
+            {IDB_CONTROL_BAR_LEFT, 10, H - 246, 0, 0, false},
+            {IDB_CONTROL_BAR_VOLUME, W / 2 - 250, H - 236, 0, 0, false},
+            {IDB_CONTROL_BAR_VIEW, W / 2 - 80, H - 236, 0, 0, false},
+            {IDB_CONTROL_BAR_MIRROR, W / 2 + 9, H - 236, 0, 0, false},
+            {IDB_CONTROL_BAR_FLIP, W / 2 + 109, H - 236, 0, 0, false},
+            {IDB_GSENSOR_PANEL, W / 2 - 535, H - 192, 0, 0, false},
+            {IDB_MAP_BUTTON_PANEL, W - 315, H - 137, 0, 0, false},
+            {IDB_BOTTOM_BAR_LEFT, 0, H - 70, 0, 0, false},
+            {IDB_BOTTOM_BAR_RIGHT, W - 351, H - 70, 0, 0, false},
+            {IDB_BOTTOM_BAR_MIDDLE, 417, H - 70, W - 768, 70, true},
+            {IDB_VIDEO_AREA, 10, 24, W - 330, H - 289, true},
+            {IDB_MAP_PANEL, W - 315, H - 390, 0, 0, false},
+            {IDB_DIGIT_BLANK, 37, H - 242, 0, 0, false},
             {286 + 6, 61, H - 242, 0, 0, false},
             {286 + 5, 85, H - 242, 0, 0, false},
         };

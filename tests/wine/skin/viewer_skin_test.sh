@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The toolkit in the viewer's main window: the sliders take their channel
-# sizes and places, a real click on the position slider posts 0x28D1 to the
-# main window, and no magenta key colour of the shaped buttons (1026,
-# 1052, 1065, the type filters and the map buttons) reaches the screen.
+# sizes and places, a real click on the position slider posts WM_SLIDER_MOVING to the
+# main window, and no magenta key colour of the shaped buttons (channel view,
+# mirror, flip, the type filters and the map buttons) reaches the screen.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/ui.sh"
@@ -14,10 +14,10 @@ viewer_fresh
 ui_server_start
 viewer_start
 # The clock line is set at the end of the main window's initialisation.
-ui wait-text "${MAIN[@]}" --id 1064 --match '^Time' --timeout 10000 >/dev/null || ui_fail "viewer not initialised"
+ui wait-text "${MAIN[@]}" --id "$IDC_CLOCK" --match '^Time' --timeout 10000 >/dev/null || ui_fail "viewer not initialised"
 
-ui_assert_eq "28 459 571 9" "$(control_place 1011 "${MAIN[@]}")" "position slider"
-ui_assert_eq "322 500 100 14" "$(control_place 1051 "${MAIN[@]}")" "volume slider"
+ui_assert_eq "28 459 571 9" "$(control_place "$IDC_POSITION_SLIDER" "${MAIN[@]}")" "position slider"
+ui_assert_eq "322 500 100 14" "$(control_place "$IDC_VOLUME_SLIDER" "${MAIN[@]}")" "volume slider"
 ui_ok "sliders at their places"
 
 sleep 1
@@ -30,11 +30,13 @@ ui_ok "no key colour on screen"
 
 wine "$MSGSPY" "$VIEWER_HWND" "Z:$spyout" > "$spyout.log" 2>&1 {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&- &
 ui_wait_for 10000 grep -q ready "$spyout.log" || ui_fail "message spy did not start: $(cat "$spyout.log")"
-count() { awk -v m="$1" '$1 == m {print $2; f=1} END {if (!f) print 0}' "$spyout" 2>/dev/null || echo 0; }
+# How often the spy saw message $1 (a number; the spy writes it as 0xHHHH).
+count() { awk -v m="$(printf '0x%04X' "$1")" '$1 == m {print $2; f=1} END {if (!f) print 0}' "$spyout" 2>/dev/null || echo 0; }
+at_least() { [ "$(count "$1")" -ge "$2" ]; }
 # A press on the position track far right of the thumb makes the thumb jump
-# there: 0x28D1 reaches the main window. (The message spy counts 0x28D1 only;
-# the 0x28D2 of the release is checked in the toolkit's own tests. The volume
+# there: WM_SLIDER_MOVING reaches the main window. (The message spy counts WM_SLIDER_MOVING only;
+# the WM_SLIDER_MOVED of the release is checked in the toolkit's own tests. The volume
 # slider stays disabled until the volume control exists.)
 ui_click_at $((cl + 28 + 300)) $((ct + 459 + 4))
-ui_wait_for 3000 test "$(count 0x28D1)" -ge 1 || ui_fail "no 0x28D1 after the click: $(cat "$spyout")"
-ui_ok "position slider click posted 0x28D1"
+ui_wait_for 3000 at_least "$WM_SLIDER_MOVING" 1 || ui_fail "no WM_SLIDER_MOVING after the click: $(cat "$spyout")"
+ui_ok "position slider click posted WM_SLIDER_MOVING"

@@ -29,7 +29,7 @@ DRIVECTL=${DRIVECTL:?set by CTest}
 cardtool=$("$top/scripts/card" tool)
 card1=$("$top/scripts/card" build)
 card2=$CATALOGUE_CARD2
-SELECT=(--class '#32770' --visible --id 1133)
+SELECT=(--class '#32770' --visible --id "$IDC_DRIVE_LIST")
 
 # What a card holds, as "STAMP RANK NAME TYPE" lines in the viewer's table
 # order (Normal, Event, Park, Photo blocks, each in index order).
@@ -74,12 +74,12 @@ click_row() {
 }
 
 file_open() {  # combo entry to choose
-  ui click "${MAIN[@]}" --id 1033 --post
+  ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
   ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
   [ "$1" = 0 ] || ui cb-select "${SELECT[@]}" "$1" >/dev/null
   ui click --class '#32770' --visible --id 1 --post
   ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
-  ui wait-until --match '^[1-9]' -- lv-count "${MAIN[@]}" --id 1067 >/dev/null || ui_fail "lists not filled"
+  ui wait-until --match '^[1-9]' -- lv-count "${MAIN[@]}" --id "$IDC_DATE_LIST" >/dev/null || ui_fail "lists not filled"
 }
 
 viewer_fresh
@@ -87,13 +87,13 @@ ui_server_start
 viewer_start
 
 # The dialog: both cards in letter order, nothing else (C: and Z: are fixed).
-ui click "${MAIN[@]}" --id 1033 --post
+ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
 ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
 ui_assert_eq 2 "$(ui cb-count "${SELECT[@]}")" "drives offered"
 ui_assert_eq 'E:\' "$(ui cb-text "${SELECT[@]}" 0)" "first drive"
 ui_assert_eq 'F:\' "$(ui cb-text "${SELECT[@]}" 1)" "second drive"
 ui_assert_eq 0 "$(ui cb-sel "${SELECT[@]}")" "first entry selected"
-ui_assert_eq "Select black box drive." "$(ui text --class '#32770' --visible --id 1131)" "dialog title"
+ui_assert_eq "Select black box drive." "$(ui text --class '#32770' --visible --id "$IDC_DRIVE_TITLE")" "dialog title"
 # A card inserted while the dialog is open appears when the list drops down;
 # a fixed drive added meanwhile does not.
 extra=$(mktemp -d "${TMPDIR:-/tmp}/catalogue-extra.XXXXXX")
@@ -113,119 +113,119 @@ ui_ok "dialog: removable drives in letter order, refilled on drop-down"
 ui cb-select "${SELECT[@]}" 1 >/dev/null
 ui click --class '#32770' --visible --id 1 --post
 ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
-ui wait-until --match '^[1-9]' -- lv-count "${MAIN[@]}" --id 1067 >/dev/null || ui_fail "lists not filled from F:"
-ui_assert_eq "$(expect_dates "$card2")" "$(rows 1067)" "F: dates"
-ui_assert_eq "$(expect_events "$card2")" "$(rows 1073 | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "F: events"
-ui_assert_match 'Photo' "$(rows 1073 | grep _u0.jpg || true)" "lower-case photo letter"
+ui wait-until --match '^[1-9]' -- lv-count "${MAIN[@]}" --id "$IDC_DATE_LIST" >/dev/null || ui_fail "lists not filled from F:"
+ui_assert_eq "$(expect_dates "$card2")" "$(rows "$IDC_DATE_LIST")" "F: dates"
+ui_assert_eq "$(expect_events "$card2")" "$(rows "$IDC_EVENT_LIST" | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "F: events"
+ui_assert_match 'Photo' "$(rows "$IDC_EVENT_LIST" | grep _u0.jpg || true)" "lower-case photo letter"
 ui_ok "second drive chosen: its card is listed"
 
 # The demo card on E:.
 file_open 0
-for id in 1006 1007 1008 1009 1003 1022 1052 1065 1026; do
+for id in "$IDC_PLAY" "$IDC_STOP" "$IDC_PREVIOUS" "$IDC_NEXT" "$IDC_SAVE" "$IDC_PRINT" "$IDC_MIRROR" "$IDC_FLIP" "$IDC_CHANNEL_VIEW"; do
   ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id "$id")" "button $id after File Open"
 done
 mapfile -t dates < <(expect_dates "$card1")
 mapfile -t hours < <(expect_hours "$card1" "${dates[0]}")
-ui_assert_eq "$(printf '%s\n' "${dates[@]}")" "$(rows 1067)" "dates"
-ui_assert_eq "$(printf '%s\n' "${hours[@]}")" "$(rows 1068)" "hours of ${dates[0]}"
-ui_assert_eq "$(expect_files "$card1" "${dates[0]}" "${hours[0]}")" "$(names 1066)" "files of ${dates[0]} ${hours[0]}"
-ui_assert_eq "$(expect_events "$card1")" "$(rows 1073 | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events"
+ui_assert_eq "$(printf '%s\n' "${dates[@]}")" "$(rows "$IDC_DATE_LIST")" "dates"
+ui_assert_eq "$(printf '%s\n' "${hours[@]}")" "$(rows "$IDC_HOUR_LIST")" "hours of ${dates[0]}"
+ui_assert_eq "$(expect_files "$card1" "${dates[0]}" "${hours[0]}")" "$(names "$IDC_FILE_LIST")" "files of ${dates[0]} ${hours[0]}"
+ui_assert_eq "$(expect_events "$card1")" "$(rows "$IDC_EVENT_LIST" | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events"
 ui_assert_match $'^\t[0-9]{2}:[0-9]{2}\t(Normal|Event|Park|Photo)\tR_[0-9_]+_[A-Za-z][0-9]\.(avi|jpg)\t(Normal|Event|Park|Photo)$' \
-  "$(first_row 1066)" "file row"
-ui_assert_match $'^\t(Event|Park|Photo)\t20[0-9]{2}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\t' "$(first_row 1073)" "event row"
-ui_assert_eq "selected=1 focused=1" "$(ui lv-state "${MAIN[@]}" --id 1066 0 | cut -d' ' -f1,2)" "row 0 selected"
-ui_assert_eq "Min/Sec" "$(ui hdr-text "${MAIN[@]}" --id 1066 1)" "file list heading"
+  "$(first_row "$IDC_FILE_LIST")" "file row"
+ui_assert_match $'^\t(Event|Park|Photo)\t20[0-9]{2}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\t' "$(first_row "$IDC_EVENT_LIST")" "event row"
+ui_assert_eq "selected=1 focused=1" "$(ui lv-state "${MAIN[@]}" --id "$IDC_FILE_LIST" 0 | cut -d' ' -f1,2)" "row 0 selected"
+ui_assert_eq "Min/Sec" "$(ui hdr-text "${MAIN[@]}" --id "$IDC_FILE_LIST" 1)" "file list heading"
 ui_ok "File Open: lists as the card holds them"
 
 # Date and hour clicks.
-click_row 1067 1
+click_row "$IDC_DATE_LIST" 1
 mapfile -t hours1 < <(expect_hours "$card1" "${dates[1]}")
-ui_assert_eq "$(printf '%s\n' "${hours1[@]}")" "$(rows 1068)" "hours after clicking ${dates[1]}"
-ui_assert_eq "$(expect_files "$card1" "${dates[1]}" "${hours1[0]}")" "$(names 1066)" "files after the date click"
-click_row 1068 1
-ui_assert_eq "$(expect_files "$card1" "${dates[1]}" "${hours1[1]}")" "$(names 1066)" "files after the hour click"
-before=$(rows 1066)
-click_row 1067 20   # below the last date: nothing changes
-ui_assert_eq "$before" "$(rows 1066)" "click below the last date"
+ui_assert_eq "$(printf '%s\n' "${hours1[@]}")" "$(rows "$IDC_HOUR_LIST")" "hours after clicking ${dates[1]}"
+ui_assert_eq "$(expect_files "$card1" "${dates[1]}" "${hours1[0]}")" "$(names "$IDC_FILE_LIST")" "files after the date click"
+click_row "$IDC_HOUR_LIST" 1
+ui_assert_eq "$(expect_files "$card1" "${dates[1]}" "${hours1[1]}")" "$(names "$IDC_FILE_LIST")" "files after the hour click"
+before=$(rows "$IDC_FILE_LIST")
+click_row "$IDC_DATE_LIST" 20   # below the last date: nothing changes
+ui_assert_eq "$before" "$(rows "$IDC_FILE_LIST")" "click below the last date"
 ui_ok "date and hour clicks rebuild"
 
 # Type filters: Normal off, then Photo off; dates without other types vanish.
-ui click "${MAIN[@]}" --id 1057 --post
+ui click "${MAIN[@]}" --id "$IDC_FILTER_NORMAL" --post
 sleep 0.3
-ui_assert_eq 0 "$(ui checked "${MAIN[@]}" --id 1057)" "Normal filter button"
-ui_assert_fails "Normal rows with the Normal filter off" grep -q Normal <<<"$(rows 1066)"
-ui_assert_eq "$(expect_events "$card1")" "$(rows 1073 | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events without Normal"
-ui click "${MAIN[@]}" --id 1060 --post
+ui_assert_eq 0 "$(ui checked "${MAIN[@]}" --id "$IDC_FILTER_NORMAL")" "Normal filter button"
+ui_assert_fails "Normal rows with the Normal filter off" grep -q Normal <<<"$(rows "$IDC_FILE_LIST")"
+ui_assert_eq "$(expect_events "$card1")" "$(rows "$IDC_EVENT_LIST" | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events without Normal"
+ui click "${MAIN[@]}" --id "$IDC_FILTER_PHOTO" --post
 sleep 0.3
-ui_assert_fails "Photo rows with the Photo filter off" grep -q Photo <<<"$(rows 1073)"
-ui click "${MAIN[@]}" --id 1057 --post
-ui click "${MAIN[@]}" --id 1060 --post
+ui_assert_fails "Photo rows with the Photo filter off" grep -q Photo <<<"$(rows "$IDC_EVENT_LIST")"
+ui click "${MAIN[@]}" --id "$IDC_FILTER_NORMAL" --post
+ui click "${MAIN[@]}" --id "$IDC_FILTER_PHOTO" --post
 sleep 0.3
-ui_assert_eq "$(expect_events "$card1")" "$(rows 1073 | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events with every filter on"
+ui_assert_eq "$(expect_events "$card1")" "$(rows "$IDC_EVENT_LIST" | cut -f4,2 | awk -F'\t' '{ print $2 "\t" $1 }')" "events with every filter on"
 ui_ok "type filters rebuild"
 
 # Header check boxes: the date list's box ticks the file rows below it.
-rowsn=$(ui lv-count "${MAIN[@]}" --id 1066)
-ui post "${MAIN[@]}" 0x0401 $(((1067 << 16) | 0x040F)) 2
+rowsn=$(ui lv-count "${MAIN[@]}" --id "$IDC_FILE_LIST")
+ui post "${MAIN[@]}" "$WM_LIST_HEADER_CHECK" $(((IDC_DATE_LIST << 16) | LIST_HEADER_CHECK_ALL)) 2
 sleep 0.3
-ui_assert_eq "$rowsn" "$(ui lv-checked "${MAIN[@]}" --id 1066 | wc -l)" "file rows ticked by the date header"
-ui post "${MAIN[@]}" 0x0401 $(((1067 << 16) | 0x040F)) 1
+ui_assert_eq "$rowsn" "$(ui lv-checked "${MAIN[@]}" --id "$IDC_FILE_LIST" | wc -l)" "file rows ticked by the date header"
+ui post "${MAIN[@]}" "$WM_LIST_HEADER_CHECK" $(((IDC_DATE_LIST << 16) | LIST_HEADER_CHECK_ALL)) 1
 sleep 0.3
-ui_assert_eq 0 "$(ui lv-checked "${MAIN[@]}" --id 1066 | wc -l)" "file rows unticked"
+ui_assert_eq 0 "$(ui lv-checked "${MAIN[@]}" --id "$IDC_FILE_LIST" | wc -l)" "file rows unticked"
 # The event list's own box, clicked for real.
-ui command "${MAIN[@]}" --cmd 1055 >/dev/null
-ui_assert_eq 1 "$(ui visible "${MAIN[@]}" --id 1073)" "event list shown"
-ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id 1066)" "file list hidden"
-ui_assert_eq 0 "$(ui enabled "${MAIN[@]}" --id 1057)" "Normal filter disabled with the event list"
-events=$(ui lv-count "${MAIN[@]}" --id 1073)
-read -r hl ht _ _ _ _ < <(ui rect "${MAIN[@]}" --id 1073 --child-class SysHeader32)
+ui command "${MAIN[@]}" --cmd "$IDC_SHOW_EVENT_LIST" >/dev/null
+ui_assert_eq 1 "$(ui visible "${MAIN[@]}" --id "$IDC_EVENT_LIST")" "event list shown"
+ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id "$IDC_FILE_LIST")" "file list hidden"
+ui_assert_eq 0 "$(ui enabled "${MAIN[@]}" --id "$IDC_FILTER_NORMAL")" "Normal filter disabled with the event list"
+events=$(ui lv-count "${MAIN[@]}" --id "$IDC_EVENT_LIST")
+read -r hl ht _ _ _ _ < <(ui rect "${MAIN[@]}" --id "$IDC_EVENT_LIST" --child-class SysHeader32)
 ui_click_at $((hl + 12)) $((ht + 10))
 sleep 0.5
-ui_assert_eq "$events" "$(ui lv-checked "${MAIN[@]}" --id 1073 | wc -l)" "event rows ticked by the header box"
+ui_assert_eq "$events" "$(ui lv-checked "${MAIN[@]}" --id "$IDC_EVENT_LIST" | wc -l)" "event rows ticked by the header box"
 ui_click_at $((hl + 12)) $((ht + 10))
 sleep 0.5
-ui_assert_eq 0 "$(ui lv-checked "${MAIN[@]}" --id 1073 | wc -l)" "event rows unticked by the header box"
+ui_assert_eq 0 "$(ui lv-checked "${MAIN[@]}" --id "$IDC_EVENT_LIST" | wc -l)" "event rows unticked by the header box"
 ui_ok "header check boxes tick and untick the rows"
 
 # Removing another drive changes nothing.
 hwnd=$(ui find "${MAIN[@]}")
-wine "$DRIVECTL" remove F "$hwnd" 0x040E || ui_fail "notification for F: not delivered"
-ui_assert_eq "$events" "$(ui lv-count "${MAIN[@]}" --id 1073)" "events after removing F:"
-ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id 1006)" "Play after removing F:"
+wine "$DRIVECTL" remove F "$hwnd" "$WM_DRIVE_NOTIFY" || ui_fail "notification for F: not delivered"
+ui_assert_eq "$events" "$(ui lv-count "${MAIN[@]}" --id "$IDC_EVENT_LIST")" "events after removing F:"
+ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id "$IDC_PLAY")" "Play after removing F:"
 # An added drive is no removal either.
-wine "$DRIVECTL" notify 'E:\' "$hwnd" 0x040E 0x100 || ui_fail "drive-added notification not delivered"
-ui_assert_eq "$events" "$(ui lv-count "${MAIN[@]}" --id 1073)" "events after a drive-added notification"
+wine "$DRIVECTL" notify 'E:\' "$hwnd" "$WM_DRIVE_NOTIFY" 0x100 || ui_fail "drive-added notification not delivered"
+ui_assert_eq "$events" "$(ui lv-count "${MAIN[@]}" --id "$IDC_EVENT_LIST")" "events after a drive-added notification"
 ui_ok "another drive removed: nothing changes"
 
 # Removing the chosen card (shown: the event list) empties everything.
-wine "$DRIVECTL" remove E "$hwnd" 0x040E || ui_fail "notification for E: not delivered"
-for id in 1067 1068 1066 1073; do ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$id")" "rows of $id after removal"; done
-for id in 1006 1007 1008 1009 1003 1022 1052 1065 1026; do
+wine "$DRIVECTL" remove E "$hwnd" "$WM_DRIVE_NOTIFY" || ui_fail "notification for E: not delivered"
+for id in "$IDC_DATE_LIST" "$IDC_HOUR_LIST" "$IDC_FILE_LIST" "$IDC_EVENT_LIST"; do ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$id")" "rows of $id after removal"; done
+for id in "$IDC_PLAY" "$IDC_STOP" "$IDC_PREVIOUS" "$IDC_NEXT" "$IDC_SAVE" "$IDC_PRINT" "$IDC_MIRROR" "$IDC_FLIP" "$IDC_CHANNEL_VIEW"; do
   ui_assert_eq 0 "$(ui enabled "${MAIN[@]}" --id "$id")" "button $id after removal"
 done
-ui_assert_eq 1 "$(ui visible "${MAIN[@]}" --id 1067)" "date group back after removal"
-ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id 1073)" "event list hidden after removal"
-ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id 1057)" "Normal filter enabled again"
+ui_assert_eq 1 "$(ui visible "${MAIN[@]}" --id "$IDC_DATE_LIST")" "date group back after removal"
+ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id "$IDC_EVENT_LIST")" "event list hidden after removal"
+ui_assert_eq 1 "$(ui enabled "${MAIN[@]}" --id "$IDC_FILTER_NORMAL")" "Normal filter enabled again"
 ui_ok "chosen card removed: lists empty, buttons disabled"
 
 # With no removable drive left, File Open's dialog ends before it is seen.
-ui click "${MAIN[@]}" --id 1033 --post
+ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
 ui_assert_fails "drive dialog with no removable drive" ui wait "${SELECT[@]}" --timeout 1500
 ui_assert_eq 1 "$(ui enabled "${MAIN[@]}")" "main window usable after the empty dialog"
-ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id 1067)" "lists still empty"
+ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$IDC_DATE_LIST")" "lists still empty"
 ui_ok "no removable drive: File Open ends at once"
 
 # A card with 300 MiB or more free is not read as a recorder card (the second
 # card's folder itself, on the host's disk, when that disk has the room).
 if [ "$(df -Pm "$card2" | awk 'NR == 2 { print $4 }')" -ge 400 ]; then
   wine "$DRIVECTL" define K "$card2" removable || ui_fail "could not add drive K:"
-  ui click "${MAIN[@]}" --id 1033 --post
+  ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
   ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open for K:"
   ui_assert_eq 'K:\' "$(ui cb-text "${SELECT[@]}" 0)" "roomy drive offered"
   ui click --class '#32770' --visible --id 1 --post
   ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
-  ui wait-until --match '^1$' -- enabled "${MAIN[@]}" --id 1006 >/dev/null || ui_fail "File Open did not end"
-  for id in 1067 1068 1066 1073; do ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$id")" "rows of $id on a roomy drive"; done
+  ui wait-until --match '^1$' -- enabled "${MAIN[@]}" --id "$IDC_PLAY" >/dev/null || ui_fail "File Open did not end"
+  for id in "$IDC_DATE_LIST" "$IDC_HOUR_LIST" "$IDC_FILE_LIST" "$IDC_EVENT_LIST"; do ui_assert_eq 0 "$(ui lv-count "${MAIN[@]}" --id "$id")" "rows of $id on a roomy drive"; done
   wine "$DRIVECTL" undefine K
   ui_ok "drive with 300 MiB or more free: nothing listed"
 fi

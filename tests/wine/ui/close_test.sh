@@ -11,17 +11,17 @@ ui_server_start
 viewer_start
 
 ask_close() {
-  ui click "${MAIN[@]}" --id 1000 --post
+  ui click "${MAIN[@]}" --id "$IDC_CLOSE" --post
   notify_wait '^Do you want to close PC viewer\?$'
 }
 
 ask_close
-ui_assert_eq "Close" "$(ui text "${NOTIFY[@]}" --id 1137)" "title"
+ui_assert_eq "Close" "$(ui text "${NOTIFY[@]}" --id "$IDC_NOTIFY_TITLE")" "title"
 read -r _ _ _ _ w h < <(ui client-rect "${NOTIFY[@]}")
 ui_assert_eq "400 200" "$w $h" "message box size"
-ui_assert_eq "40 156 150 32" "$(control_place 1135 "${NOTIFY[@]}")" "yes button"
-ui_assert_eq "210 156 150 32" "$(control_place 1136 "${NOTIFY[@]}")" "no button"
-ui_assert_eq 1 "$(ui visible "${NOTIFY[@]}" --id 1136)" "no button shown"
+ui_assert_eq "40 156 150 32" "$(control_place "$IDC_NOTIFY_YES" "${NOTIFY[@]}")" "yes button"
+ui_assert_eq "210 156 150 32" "$(control_place "$IDC_NOTIFY_NO" "${NOTIFY[@]}")" "no button"
+ui_assert_eq 1 "$(ui visible "${NOTIFY[@]}" --id "$IDC_NOTIFY_NO")" "no button shown"
 ui_assert_eq 0 "$(ui enabled "${MAIN[@]}")" "main window disabled while asking"
 
 # Keys that would end an ordinary dialog do nothing here.
@@ -41,19 +41,19 @@ ui_assert_eq 1 "$(viewer_count)" "viewer after the keys"
 ui_ok "Escape, Enter, Space, Alt+F4 and Ctrl+Break swallowed"
 
 # Declined: the viewer runs on.
-ui click "${NOTIFY[@]}" --id 1136 --post
+ui click "${NOTIFY[@]}" --id "$IDC_NOTIFY_NO" --post
 ui wait-gone "${NOTIFY[@]}" --timeout 5000 >/dev/null || ui_fail "message box stayed after No"
 sleep 0.5
 ui_assert_eq 1 "$(viewer_count)" "viewer after No"
 ui_assert_eq 1 "$(ui enabled "${MAIN[@]}")" "main window enabled again"
-clock=$(ui text "${MAIN[@]}" --id 1064)
+clock=$(ui text "${MAIN[@]}" --id "$IDC_CLOCK")
 sleep 1.1
-[ "$(ui text "${MAIN[@]}" --id 1064)" != "$clock" ] || ui_fail "clock stopped after No"
+[ "$(ui text "${MAIN[@]}" --id "$IDC_CLOCK")" != "$clock" ] || ui_fail "clock stopped after No"
 ui_ok "declined: still running"
 
 # Confirmed: the process ends with exit code 0.
 ask_close
-ui click "${NOTIFY[@]}" --id 1135 --post
+ui click "${NOTIFY[@]}" --id "$IDC_NOTIFY_YES" --post
 viewer_wait_exit || ui_fail "viewer still running after Yes"
 ui_assert_eq 0 "$VIEWER_EXIT" "exit code"
 ui_assert_eq 0 "$(viewer_count)" "viewer processes after Yes"

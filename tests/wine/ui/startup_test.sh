@@ -18,14 +18,14 @@ ui_ok "main window 1090 x 720"
 
 # The clock line: format, zero padding, refreshed twice a second, in step with
 # the local clock.
-clock=$(ui text "${MAIN[@]}" --id 1064)
+clock=$(ui text "${MAIN[@]}" --id "$IDC_CLOCK")
 ui_assert_match '^Time : [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}$' "$clock" "clock format"
 sleep 1.1
-later=$(ui text "${MAIN[@]}" --id 1064)
+later=$(ui text "${MAIN[@]}" --id "$IDC_CLOCK")
 [ "$later" != "$clock" ] || ui_fail "clock not refreshed within 1.1 s ($clock)"
 for i in 1 2 3; do
   before=$(date +%s)
-  shown=$(ui text "${MAIN[@]}" --id 1064)
+  shown=$(ui text "${MAIN[@]}" --id "$IDC_CLOCK")
   after=$(date +%s)
   shown_s=$(date -d "${shown#Time : }" +%s)
   # Shown time lies within [before - 1, after]: never more than about half a second behind.

@@ -31,9 +31,9 @@ viewer_folder_without_library() {
 # Number of viewer processes in the Wine session.
 viewer_count() { ui count-procs Tessaro.exe; }
 
-# Waits for a visible notification whose message label (1138) matches $1.
+# Waits for a visible notification whose message label (IDC_NOTIFY_MESSAGE) matches $1.
 notify_wait() {
-  ui wait-text "${NOTIFY[@]}" --id 1138 --match "$1" --timeout 10000 >/dev/null ||
+  ui wait-text "${NOTIFY[@]}" --id "$IDC_NOTIFY_MESSAGE" --match "$1" --timeout 10000 >/dev/null ||
     ui_fail "no notification matching '$1'"
 }
 
