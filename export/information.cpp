@@ -1,7 +1,7 @@
 #include "information.h"
 #include <cstdio>
 #include "control_ids.h"
-#include "export_ids.h"
+#include "bitmap_ids.h"
 #include "mem_dc.h"
 #include "resource.h"
 #include "settings_field.h"
