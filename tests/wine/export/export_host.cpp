@@ -11,13 +11,14 @@
 //   export_host shell VERB PATH                   ShellExecuteW, prints its result
 // Options (before the command): --log FILE  event lines "MS EVENT ARGS" (ms
 // since start): dialog KIND HWND (progress, notify, info, other), pos ID N, range ID LO HI, label TEXT,
-// draw ID TEXT, erase, shell-result N; --ping  (save) measure how quickly the
+// draw ID TEXT, tree-select TEXT (the folder chooser's selection), desktop PATH; --ping  (save) measure how quickly the
 // progress dialog answers and repaints while the worker converts.
 // Results on stdout: "result 0|1", "folder PATH", "outcome FAILED TOTAL",
 // "ping max MS", "erase-gap max MS".
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -134,6 +135,20 @@ LRESULT CALLBACK CallWndProc(int code, WPARAM wp, LPARAM lp) {
                 if (!(::GetWindowLongW(m->hwnd, GWL_STYLE) & WS_CHILD))
                     Log("size %d %d", int(LOWORD(m->lParam)), int(HIWORD(m->lParam)));
                 break;
+            case WM_NOTIFY: {
+                const auto* nm = reinterpret_cast<const NMTREEVIEWW*>(m->lParam);
+                if (nm && nm->hdr.code == TVN_SELCHANGEDW) {
+                    wchar_t text[MAX_PATH] = L"";
+                    TVITEMW item{};
+                    item.mask = TVIF_TEXT;
+                    item.hItem = nm->itemNew.hItem;
+                    item.pszText = text;
+                    item.cchTextMax = MAX_PATH;
+                    ::SendMessageW(nm->hdr.hwndFrom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+                    Log("tree-select %s", Escape(text).c_str());
+                }
+                break;
+            }
             case WM_ERASEBKGND:
                 if (m->hwnd == g_progress.load()) g_erases.push_back(NowMs());
                 break;
@@ -274,7 +289,7 @@ int Save(Owner& owner, const std::vector<std::wstring>& a, bool ping) {
     return 0;
 }
 
-int Shell(const std::vector<std::wstring>& a) {
+int RunVerb(const std::vector<std::wstring>& a) {
     if (a.size() < 2) return 2;
     auto r = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, a[0].c_str(), a[1].c_str(), nullptr, nullptr, SW_SHOW));
     std::printf("shell-result %d\n", int(r));
@@ -311,6 +326,9 @@ int wmain(int argc, wchar_t** argv) {
     g_hook = ::SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, ::GetCurrentThreadId());
     Owner owner;
     if (!owner.Create()) return 1;
+    wchar_t desktop[MAX_PATH] = L"";
+    ::SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOP, FALSE);
+    Log("desktop %s", Escape(desktop).c_str());
     const std::wstring cmd = args[0];
     args.erase(args.begin());
     int rc = 2;
@@ -318,7 +336,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (cmd == L"choose") rc = Choose(owner, args);
     else if (cmd == L"save") rc = Save(owner, args, ping);
     else if (cmd == L"info") rc = Info(owner, args);
-    else if (cmd == L"shell") rc = Shell(args);
+    else if (cmd == L"shell") rc = RunVerb(args);
     std::fflush(stdout);
     if (g_hook) ::UnhookWindowsHookEx(g_hook);
     if (g_log) std::fclose(g_log);

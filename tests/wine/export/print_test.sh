@@ -102,14 +102,24 @@ print_into() {
   rm -rf "${dir:?}"/* 2>/dev/null
   mkdir -p "$dir"
   set_desktop "$folder"
-  host_start print "$@"
-  local n=1 i
+  local n=1 i attempt chosen
   [[ " $* " == *" --repeat 2 "* ]] && n=2
-  for ((i = 0; i < n; i++)); do
-    choose "${CHOICE:-ok}"
-    ui wait-gone "${BROWSER[@]}" --timeout 10000 >/dev/null || ui_fail "the chooser stayed open"
+  for attempt in 1 2 3 4 5; do
+    host_start print "$@"
+    chosen=1
+    for ((i = 0; i < n; i++)); do
+      if [ $chosen = 1 ]; then
+        choose_folder "$(tree_text_re "$folder")" || chosen=0
+      else
+        choose cancel  # the rest of a failed attempt
+      fi
+      ui wait-gone "${BROWSER[@]}" --timeout 10000 >/dev/null || ui_fail "the chooser stayed open"
+    done
+    host_wait || ui_fail "print host failed: $(cat "$HOST_OUT")"
+    [ $chosen = 1 ] && break
+    rm -rf "${dir:?}"/* 2>/dev/null
   done
-  host_wait || ui_fail "print host failed: $(cat "$HOST_OUT")"
+  [ $chosen = 1 ] || ui_fail "the chooser never selected $folder"
   OUTDIR=$dir
   STAMPS=$(find "$dir" -maxdepth 1 -name '*.html' -printf '%f\n' | sed 's/\.html$//' | sort)
 }

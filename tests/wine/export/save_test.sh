@@ -81,8 +81,15 @@ save_start() {
   rm -rf "${FOLDER_DIR:?}"/* 2>/dev/null
   mkdir -p "$FOLDER_DIR"
   set_desktop "$folder"
-  host_start save "$LIBDIR" E "$@"
-  choose ok
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    host_start save "$LIBDIR" E "$@"
+    choose_folder "$(tree_text_re "$folder")" && return
+    notify_read >/dev/null
+    notify_answer yes
+    host_wait || ui_fail "host failed: $(cat "$HOST_OUT")"
+  done
+  ui_fail "the chooser never selected $folder"
 }
 expect_text() {  # folder failed total first
   local short
