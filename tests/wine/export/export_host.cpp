@@ -9,6 +9,7 @@
 //   export_host save LIBDIR LETTER [NAME...]     (no NAME: nothing ticked)
 //   export_host info DRIVEPATH                    ("" for no drive)
 //   export_host shell VERB PATH                   ShellExecuteW, prints its result
+//   export_host idle-ping SECONDS                 the --ping probe on the idle owner window
 // Options (before the command): --log FILE  event lines "MS EVENT ARGS" (ms
 // since start): dialog KIND HWND (progress, notify, info, other), pos ID N, range ID LO HI, label TEXT,
 // draw ID TEXT, tree-select TEXT (the folder chooser's selection), desktop PATH; --ping  (save) measure how quickly the
@@ -229,11 +230,12 @@ struct Pinger {
     std::atomic<bool> stop{false};
     std::atomic<int> maxMs{0};
     std::thread thread;
+    HWND fixed = nullptr;  // a window of its own instead of the progress dialog
     void Start() {
         thread = std::thread([this] {
             int tick = 0;
             while (!stop) {
-                HWND dlg = g_progress.load();
+                HWND dlg = fixed ? fixed : g_progress.load();
                 if (dlg && ::IsWindow(dlg)) {
                     if (tick++ % 2 == 0) ::InvalidateRect(dlg, nullptr, TRUE);
                     double t0 = NowMs();
@@ -296,6 +298,33 @@ int RunVerb(const std::vector<std::wstring>& a) {
     return r > 32 ? 0 : 1;
 }
 
+// The same probing of the idle owner window for some seconds: what this
+// machine's load alone costs a window thread.
+int IdlePing(Owner& owner, const std::vector<std::wstring>& a) {
+    const double seconds = a.empty() ? 5.0 : _wtof(a[0].c_str());
+    Pinger pinger;
+    pinger.fixed = owner;
+    pinger.Start();
+    const double end = NowMs() + seconds * 1000.0;
+    auto pump = [](double until) {
+        MSG msg;
+        while (NowMs() < until) {
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    };
+    pump(end);
+    // The probe's last message is answered before its thread is joined.
+    pinger.stop = true;
+    pump(NowMs() + 200);
+    pinger.Stop();
+    std::printf("ping max %d\n", pinger.maxMs.load());
+    return 0;
+}
+
 int Info(Owner& owner, const std::vector<std::wstring>& a) {
     ShowInformation(&owner, a.empty() ? L"" : a[0].c_str());
     std::printf("result 1\n");
@@ -337,6 +366,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (cmd == L"save") rc = Save(owner, args, ping);
     else if (cmd == L"info") rc = Info(owner, args);
     else if (cmd == L"shell") rc = RunVerb(args);
+    else if (cmd == L"idle-ping") rc = IdlePing(owner, args);
     std::fflush(stdout);
     if (g_hook) ::UnhookWindowsHookEx(g_hook);
     if (g_log) std::fclose(g_log);
