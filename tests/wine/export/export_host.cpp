@@ -10,12 +10,17 @@
 //   export_host info DRIVEPATH                    ("" for no drive)
 //   export_host shell VERB PATH                   ShellExecuteW, prints its result
 //   export_host idle-ping SECONDS                 the --ping probe on the idle owner window
-// Options (before the command): --log FILE  event lines "MS EVENT ARGS" (ms
-// since start): dialog KIND HWND (progress, notify, info, other), pos ID N, range ID LO HI, label TEXT,
-// draw ID TEXT, tree-select TEXT (the folder chooser's selection), desktop PATH; --ping  (save) measure how quickly the
-// progress dialog answers and repaints while the worker converts.
-// Results on stdout: "result 0|1", "folder PATH", "outcome FAILED TOTAL",
-// "ping max MS", "erase-gap max MS".
+// Options (before the command):
+//   --log FILE  event lines "MS EVENT ARGS" (ms since start): desktop PATH,
+//               dialog KIND HWND (progress, notify, info, other), tree-select
+//               TEXT (the chooser's selection), range ID LO HI, pos ID N,
+//               label TEXT, draw ID TEXT, slow-answer MS
+//   --ping      (save) how quickly the progress dialog answers and repaints
+//               while the worker converts
+// Results on stdout: "result 0|1", "folder PATH" (choose), "shell-result N",
+// "convert ms MS" (save: first to last progress update), "ping max MS" and
+// "erase-gap max MS" (--ping: the longest answer and the longest time between
+// paints in that interval).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -23,6 +28,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -73,6 +81,43 @@ std::string Escape(const std::wstring& w) {
     return s;
 }
 
+// Lines are written by a thread of their own: a window thread that wrote to
+// a file itself could be held up by the disk (the kernel pauses writers while
+// an export fills the page cache), which the measurements would then count.
+std::mutex g_logLock;
+std::condition_variable g_logReady;
+std::deque<std::string> g_logLines;
+bool g_logEnd = false;
+std::thread g_logWriter;
+
+void StartLog() {
+    g_logWriter = std::thread([] {
+        std::unique_lock<std::mutex> lock(g_logLock);
+        for (;;) {
+            g_logReady.wait(lock, [] { return g_logEnd || !g_logLines.empty(); });
+            while (!g_logLines.empty()) {
+                std::string line = std::move(g_logLines.front());
+                g_logLines.pop_front();
+                lock.unlock();
+                std::fputs(line.c_str(), g_log);
+                std::fflush(g_log);
+                lock.lock();
+            }
+            if (g_logEnd) return;
+        }
+    });
+}
+
+void EndLog() {
+    if (!g_logWriter.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        g_logEnd = true;
+    }
+    g_logReady.notify_all();
+    g_logWriter.join();
+}
+
 void Log(const char* fmt, ...) {
     if (!g_log) return;
     char line[2048];
@@ -80,8 +125,13 @@ void Log(const char* fmt, ...) {
     va_start(args, fmt);
     std::vsnprintf(line, sizeof line, fmt, args);
     va_end(args);
-    std::fprintf(g_log, "%.1f %s\n", NowMs(), line);
-    std::fflush(g_log);
+    char stamped[2100];
+    std::snprintf(stamped, sizeof stamped, "%.1f %s\n", NowMs(), line);
+    {
+        std::lock_guard<std::mutex> lock(g_logLock);
+        g_logLines.emplace_back(stamped);
+    }
+    g_logReady.notify_one();
 }
 
 std::wstring TextOf(HWND w) {
@@ -224,34 +274,51 @@ int Choose(Owner& owner, const std::vector<std::wstring>& a) {
     return 0;
 }
 
-// Asks the progress dialog, while it is up, every 10 ms whether it answers and
-// has it repaint every 20 ms; the longest answer time is kept.
+// While the progress dialog is up: one thread asks it every 10 ms whether it
+// answers (the longest answer time is kept), another has it repaint every
+// 20 ms (the window thread's paints are timed by the message hook).
 struct Pinger {
     std::atomic<bool> stop{false};
     std::atomic<int> maxMs{0};
-    std::thread thread;
+    std::vector<std::pair<double, int>> answers;  // (time answered, ms), the asker's own until joined
+    std::thread asker, painter;
     HWND fixed = nullptr;  // a window of its own instead of the progress dialog
+    HWND Target() const { return fixed ? fixed : g_progress.load(); }
     void Start() {
-        thread = std::thread([this] {
-            int tick = 0;
+        asker = std::thread([this] {
             while (!stop) {
-                HWND dlg = fixed ? fixed : g_progress.load();
+                HWND dlg = Target();
                 if (dlg && ::IsWindow(dlg)) {
-                    if (tick++ % 2 == 0) ::InvalidateRect(dlg, nullptr, TRUE);
                     double t0 = NowMs();
                     DWORD_PTR r = 0;
                     ::SendMessageTimeoutW(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
                     int ms = int(NowMs() - t0 + 0.5);
+                    answers.emplace_back(t0 + ms, ms);
                     if (ms > maxMs) maxMs = ms;
                     if (ms > 50) Log("slow-answer %d", ms);
                 }
                 ::Sleep(10);
             }
         });
+        painter = std::thread([this] {
+            while (!stop) {
+                HWND dlg = Target();
+                if (dlg && ::IsWindow(dlg)) ::InvalidateRect(dlg, nullptr, TRUE);
+                ::Sleep(20);
+            }
+        });
     }
     void Stop() {
         stop = true;
-        if (thread.joinable()) thread.join();
+        if (asker.joinable()) asker.join();
+        if (painter.joinable()) painter.join();
+    }
+    // The longest answer whose wait overlapped [from, to].
+    int LongestWithin(double from, double to) const {
+        int longest = 0;
+        for (const auto& a : answers)
+            if (a.first >= from && a.first - a.second <= to) longest = std::max(longest, a.second);
+        return longest;
     }
 };
 
@@ -286,7 +353,7 @@ int Save(Owner& owner, const std::vector<std::wstring>& a, bool ping) {
             prev = t;
         }
         if (g_lastPos > prev) gap = std::max(gap, g_lastPos - prev);
-        std::printf("ping max %d\nerase-gap max %.0f\n", pinger.maxMs.load(), gap);
+        std::printf("ping max %d\nerase-gap max %.0f\n", pinger.LongestWithin(g_firstPos, g_lastPos), gap);
     }
     return 0;
 }
@@ -343,6 +410,7 @@ int wmain(int argc, wchar_t** argv) {
     while (!args.empty() && args[0].rfind(L"--", 0) == 0) {
         if (args[0] == L"--log" && args.size() > 1) {
             g_log = ::_wfopen(args[1].c_str(), L"ab");
+            if (g_log) StartLog();
             args.erase(args.begin(), args.begin() + 2);
         } else if (args[0] == L"--ping") {
             ping = true;
@@ -369,6 +437,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (cmd == L"idle-ping") rc = IdlePing(owner, args);
     std::fflush(stdout);
     if (g_hook) ::UnhookWindowsHookEx(g_hook);
+    EndLog();
     if (g_log) std::fclose(g_log);
     return rc;
 }
