@@ -4,6 +4,7 @@
 #include "bitmap_slider.h"
 #include "fw_controls.h"
 #include "fw_dialog.h"
+#include "graph_static.h"
 #include "skin_button.h"
 #include "tp_static.h"
 
@@ -30,7 +31,7 @@ struct MainControls {
     CTPStatic m_lblGSensorX, m_lblGSensorY, m_lblGSensorZ;
     CTPStatic m_lblGpsTime, m_lblGpsLongitude, m_lblGpsLatitude, m_lblTimeRange;
     CTPStatic m_lblClock;
-    CStatic m_graph;
+    CGraphStatic m_graph;
 
     // Binds every control of the template to its object.
     void Bind(CDialog& dialog);

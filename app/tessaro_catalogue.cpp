@@ -11,7 +11,7 @@
 void CTessaroDlg::OnFileOpen() {
     StopPlayback();
     HideVideoWindows();
-    ClearSensorDisplays();
+    ResetGpsReadout();
     SelectDriveDlg dlg(this);
     if (dlg.DoModal() != IDOK) return;
     m_driveRoot = dlg.ChosenRoot();
@@ -71,10 +71,10 @@ void CTessaroDlg::ShowEventList() {
 }
 
 void CTessaroDlg::OnRowDoubleClick(UINT listId) {
+    // The row becomes the list's current one; the controller stops what
+    // plays and opens it.
     if (m_catalogue.OnRowDoubleClick(listId) < 0) return;
-    // The playback controller stops what plays and opens the selected row.
-    StopPlayback();
-    OnPlay();
+    m_playback.ActivateRow();
 }
 
 void CTessaroDlg::OnDriveNotify(WPARAM wp, LPARAM lp) {
@@ -85,7 +85,10 @@ void CTessaroDlg::OnDriveNotify(WPARAM wp, LPARAM lp) {
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetPathFromIDListW(items[0], path) || !path[0] || m_driveRoot != path) return;
 
-    if (m_nViewMode == 2) OnViewToggle();
+    if (m_surfaces.ChannelTwoViewed()) {
+        SetViewMode(1);
+        m_surfaces.SetViewModeValue(1);
+    }
     if (m_playback.IsOpen()) {
         StopPlayback();
         HideVideoWindows();
@@ -93,12 +96,9 @@ void CTessaroDlg::OnDriveNotify(WPARAM wp, LPARAM lp) {
     if (m_layout.GetMapState() != WindowLayout::MapShown) ShowMap();
     if (m_catalogue.EventListShown()) ShowFileListGroup();
     m_catalogue.ResetForRemoval();
-    if (m_Mirror_state || m_Flip_state) {
-        m_Mirror_state = m_Flip_state = 0;
-        m_controls.m_btnMirror.SetCheck(0);
-        m_controls.m_btnFlip.SetCheck(0);
-    }
-    if (m_gpsPresent || m_gsensorPresent) ClearSensorDisplays();
+    if (m_surfaces.MirrorState() || m_surfaces.FlipState()) m_surfaces.ClearMirrorFlip();
+    if (m_sensors.Data().GpsValid()) ResetGpsReadout();
+    if (m_sensors.Data().GSensorBytes() != 0) ResetGSensorReadout();
     if (m_layout.DisplayMode() == WindowLayout::ModeMaximised)
         OnMaximize();
     else if (m_layout.DisplayMode() == WindowLayout::ModeFullScreen)

@@ -32,10 +32,11 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
     map.OnCommand(IDC_SAVE, [this] { OnSave(); });
     map.OnCommand(IDC_PRINT, [this] { OnPrint(); });
     map.OnCommand(IDC_VERSION, [this] { OnVersion(); });
-    map.OnCommand(IDC_PLAY, [this] { OnPlay(); });
-    map.OnCommand(IDC_STOP, [this] { StopPlayback(); });
-    map.OnCommand(IDC_PREVIOUS, [this] { OnPrevious(); });
-    map.OnCommand(IDC_NEXT, [this] { OnNext(); });
+    map.OnCommand(IDC_PLAY, [this] { m_playback.OnPlay(); });
+    map.OnCommand(IDC_PAUSE, [this] { m_playback.OnPause(); });
+    map.OnCommand(IDC_STOP, [this] { m_playback.OnStop(); });
+    map.OnCommand(IDC_PREVIOUS, [this] { m_playback.OnPrevious(); });
+    map.OnCommand(IDC_NEXT, [this] { m_playback.OnNext(); });
     map.OnCommand(IDC_CHANNEL_VIEW, [this] { OnViewToggle(); });
     // The both-channels layout is not one the video area handles: no visible effect.
     map.OnCommand(IDC_VIEW_ALL, [] {});
@@ -100,11 +101,11 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
         return 0;
     });
     map.On(WM_PREVIOUS_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
-        if (ShownListCount() > 0) OnPrevious();
+        if (ShownListCount() > 0) m_playback.OnPrevious();
         return 0;
     });
     map.On(WM_NEXT_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
-        if (ShownListCount() > 0) OnNext();
+        if (ShownListCount() > 0) m_playback.OnNext();
         return 0;
     });
     map.On(WM_FULLSCREEN_REQUEST, [this](WPARAM, LPARAM) -> LRESULT {
@@ -122,6 +123,8 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
 
     // Timers.
     map.OnTimer(TIMER_CLOCK, [this] { UpdateClock(); });
+    map.OnTimer(TIMER_PLAYBACK_TICK, [this] { m_playback.OnPlaybackTick(); });
+    map.OnTimer(TIMER_WAIT_PREFETCH, [this] { m_playback.OnNextFileWait(); });
 
     // Other window messages.
     map.OnSize([this](UINT type, int cx, int cy) {
@@ -149,6 +152,7 @@ BOOL CTessaroDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     // 2. Skin bitmaps.
     m_layout.LoadSkin();
+    m_sensors.LoadDigits();
     // 3. Title, size, show, centre.
     SetWindowText(L"ORVEN Quovix");
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 1090, 720, SWP_NOMOVE | SWP_NOZORDER);
@@ -162,6 +166,7 @@ BOOL CTessaroDlg::OnInitDialog() {
     CString path(std::wstring(exe, n < MAX_PATH ? n : 0));
     size_t slash = path.rfind(L'\\');
     m_programFolder = slash == std::wstring::npos ? CString() : CString(path.substr(0, slash + 1));
+    m_playback.SetProgramFolder(m_programFolder);
     // 6. Play files left behind by earlier runs.
     DeleteStalePlayFiles();
     // 7. Volume control.
@@ -171,13 +176,11 @@ BOOL CTessaroDlg::OnInitDialog() {
     m_layout.SetDraggable(true);
     m_driveRoot.Empty();
     m_driveLetter = 0;
-    m_gpsPresent = m_gsensorPresent = false;
     // 9. Mirror and flip.
-    ReadMirrorSettings();
-    // 10. Playback start values.
-    m_nViewMode = 1;
+    LoadMirrorState();
+    // 10. Playback start values: channel 1 shown, no type filter yet.
+    m_surfaces.SetViewModeValue(1);
     m_catalogue.SetFilterSet(0);
-    m_fPlayRate = 1.0f;
     // 11. Device library.
     if (!m_krv.Load(L"")) AskUser(L"KRV error", L"Can not find library.", false);
     // 12. Display surfaces and the map window.
@@ -189,12 +192,14 @@ BOOL CTessaroDlg::OnInitDialog() {
     InitMediaGraph();
     // 15. Media components.
     CheckMediaComponents();
-    // 16. Skin and initial layout.
+    // 16. Skin and initial layout (the winmm mixer keeps its own range).
     ApplySkin();
+    if (m_hasMixer) m_volume->ReapplySliderRange();
     // 17. Places, sensor displays, tool-tips, stopped state, filter set, visibility.
     PlaceNormalControls();
     m_layout.PlaceLists();
-    ClearSensorDisplays();
+    ResetGpsReadout();
+    ResetGSensorReadout();
     SetToolTips();
     StopPlayback();
     m_catalogue.SetFilterSet(catalogue::kFilterAll);
@@ -246,8 +251,6 @@ int CTessaroDlg::AskUser(const wchar_t* title, const wchar_t* message, bool twoB
     return static_cast<int>(dlg.DoModal());
 }
 
-void CTessaroDlg::ShowBusy() { m_loading.ShowBusy(m_hWnd); }
-void CTessaroDlg::HideBusy() { m_loading.HideBusy(); }
 
 BOOL CTessaroDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F4) return TRUE;
@@ -274,7 +277,7 @@ LRESULT CTessaroDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 void CTessaroDlg::OnCloseCommand() {
     if (AskUser(L"Close", L"Do you want to close PC viewer?", true) != 1) return;
     StopPlayback();
-    SaveMirrorSettings();
+    SaveMirrorState();
     SendMessage(WM_CLOSE);
     ::ExitProcess(0);
 }
@@ -286,10 +289,12 @@ void CTessaroDlg::OnEscapeReleased() {
 }
 
 void CTessaroDlg::OnSpaceReleased() {
-    if (ShownListCount() > 0) OnPlay();
+    if (ShownListCount() > 0) m_playback.OnPlay();
 }
 
 void CTessaroDlg::OnSize(UINT type, int, int cy) {
+    // A paused or stopped picture is delivered again at the new size.
+    RefitVideo();
     if (type == SIZE_MINIMIZED || m_layout.DisplayMode() != WindowLayout::ModeNormal || cy >= 720) return;
     RECT r = GetWindowRect();
     MoveWindow(r.left, r.top, 1090, 720);
@@ -325,13 +330,14 @@ void CTessaroDlg::OnListHeaderCheck(WPARAM wp, LPARAM lp) {
 }
 
 void CTessaroDlg::OnSliderMoving(UINT sliderId) {
-    // The position slider seeks the media graph and the volume slider sets the
-    // volume: both arrive with the playback controller and the volume control.
-    (void)sliderId;
+    if (sliderId == IDC_POSITION_SLIDER)
+        m_playback.OnPositionSlider();
+    else if (sliderId == IDC_VOLUME_SLIDER && m_hasMixer)
+        m_volume->ApplySlider();
 }
 
 // Skin, layout and display modes.
-void CTessaroDlg::ApplySkin() { m_layout.ApplySkin(m_Mirror_state, m_Flip_state); }
+void CTessaroDlg::ApplySkin() { m_layout.ApplySkin(m_surfaces.MirrorState(), m_surfaces.FlipState()); }
 void CTessaroDlg::SetToolTips() { m_layout.SetToolTips(); }
 void CTessaroDlg::SetDisplayMode(int mode) { m_layout.SetDisplayMode(mode); }
 void CTessaroDlg::PlaceNormalControls() { m_layout.PlaceNormalControls(); }
@@ -340,7 +346,9 @@ void CTessaroDlg::ShowAllControls() { m_layout.ShowAllControls(); }
 void CTessaroDlg::HideAllControls() { m_layout.HideAllControls(); }
 void CTessaroDlg::HideMap() { m_layout.HideMap(); }
 void CTessaroDlg::ShowMap() { m_layout.ShowMap(); }
-void CTessaroDlg::ExpandMap() { m_layout.ExpandMap(m_gpsPresent, m_gsensorPresent); }
+void CTessaroDlg::ExpandMap() {
+    m_layout.ExpandMap(m_sensors.Data().GpsValid(), m_sensors.Data().GSensorBytes() != 0);
+}
 // Full screen and maximised come with the full layout of the skin.
 void CTessaroDlg::OnFullScreen() {}
 void CTessaroDlg::OnMaximize() {}

@@ -12,11 +12,12 @@
 // C++ beside the subsystem and are tested natively.
 //   m_controls    the template's controls, bound to their objects (main_controls.h)
 //   m_catalogue   the four recording lists and the entry table (catalogue/)
-//   m_playback    the playback controller and its media graph (playback/)
+//   m_sensors     GPS and G-sensor tables, their labels, graph and speed digits (sensors/)
+//   m_surfaces    channel and photo surfaces, channel view, mirror and flip (playback/)
+//   m_playback    the playback controller, its media graph and prefetch (playback/)
+//   m_volume      the system volume behind the volume slider (playback/)
 //   m_layout      skin, places, display modes and map states (app/window_layout.h)
-// and, as they arrive, the sensor readouts and G-sensor graph (sensors/), the
-// map window (sensors/), the video surfaces with mirror and flip and the
-// volume control (playback/), and export (export/).
+// and, as they arrive, the map window (sensors/) and export (export/).
 #pragma once
 #include "catalogue_view.h"
 #include "fw_dialog.h"
@@ -24,9 +25,12 @@
 #include "loading_dlg.h"
 #include "main_controls.h"
 #include "playback_controller.h"
+#include "sensor_readouts.h"
+#include "video_surfaces.h"
+#include "volume_mixer.h"
 #include "window_layout.h"
 
-class CTessaroDlg : public CDialog {
+class CTessaroDlg : public CDialog, private PlaybackHost {
 public:
     CTessaroDlg();
     ~CTessaroDlg() override;
@@ -36,8 +40,6 @@ public:
 
     // The skinned question dialog: 1 for yes (or the single button), 2 for no.
     int AskUser(const wchar_t* title, const wchar_t* message, bool twoButtons);
-    void ShowBusy();
-    void HideBusy();
     // Entries of the list that is shown (file list or event list).
     int ShownListCount() const { return m_catalogue.ShownListCount(); }
     // The clock line for a local time.
@@ -56,7 +58,30 @@ public:
     void ExpandMap();
 
     // Playback (playback/playback_controller.h).
-    void StopPlayback();
+    bool OpenFile(int step) { return m_playback.OpenFile(step); }
+    void StartPlayback() { m_playback.StartPlayback(); }
+    void StopPlayback() { m_playback.StopPlayback(); }
+    void SetPaused(int direction) { m_playback.SetPaused(direction); }
+    void AbortNextFile() { m_playback.AbortNextFile(); }
+
+    // Video surfaces, views, mirror and flip (playback/video_surfaces.h).
+    void LayoutVideoArea() override;
+    void SetViewMode(int layout) override;
+    void ApplyMirrorFlip() { m_surfaces.ApplyMirrorFlip(); }
+    void LoadMirrorState() { m_surfaces.LoadMirrorState(m_programFolder); }
+    void SaveMirrorState() { m_surfaces.SaveMirrorState(m_programFolder); }
+    void HidePlaybackSurfaces() override;
+
+    // Sensor readouts (sensors/sensor_readouts.h).
+    void BuildSensorTables(const uint8_t* gsensorBlock, const uint8_t* gpsBlock, int64_t durationMs) override;
+    void ResetGpsReadout() override;
+    void ResetGSensorReadout() override;
+    void UpdateGpsReadout(int64_t positionMs) override;
+    void UpdateGSensorReadout(int64_t positionMs) override;
+    void SendPositionToMap();
+    const sensors::SensorData& SensorData() const { return m_sensors.Data(); }
+    // The map window's page (1 map, 2 no connection, 3 no GPS data).
+    void LoadMapPage(int kind) override;
 
 protected:
     void BindControls() override;
@@ -93,20 +118,24 @@ private:
     void EnableDeviceButtons(bool on);
     void HideVideoWindows();
 
-    // Playback, surfaces, volume, sensors, map, export: the subsystems still
-    // to come (tessaro_pending.cpp).
-    void OnPlay();
-    void OnPrevious();
-    void OnNext();
+    // Playback and views (tessaro_playback.cpp).
     void OnViewToggle();
     void OnMirror();
     void OnFlip();
     void InitVolumeControl();
-    void ReadMirrorSettings();
-    void SaveMirrorSettings();
     void CreateSurfacesAndMap();
-    void ClearSensorDisplays();
     void ForwardMapPosition();
+    // PlaybackHost.
+    void ShowBusy() override { m_loading.ShowBusy(m_hWnd); }
+    void HideBusy() override { m_loading.HideBusy(); }
+    void Notify(const wchar_t* title, const wchar_t* text) override { AskUser(title, text, false); }
+    bool ChannelTwoViewed() const override { return m_surfaces.ChannelTwoViewed(); }
+    CImage& PhotoImage() override { return m_surfaces.Photo(); }
+    void ShowPhoto(bool on) override { m_surfaces.ShowPhotoOnFirstSurface(on); }
+    bool IsNormalMode() const override { return m_layout.DisplayMode() == WindowLayout::ModeNormal; }
+    void SetMovable(bool on) override { m_layout.SetDraggable(on); }
+
+    // Export and information: still to come (tessaro_pending.cpp).
     void OnPrint();
     void OnSave();
     void OnVersion();
@@ -121,25 +150,34 @@ private:
     MainControls m_controls;
     CLoadingDlg m_loading;
 
-    // Subsystems.
-    CatalogueView m_catalogue;
-    PlaybackController m_playback;
-    WindowLayout m_layout{*this, m_controls, m_catalogue};
-
     // Device.
     KrvLibrary m_krv;
     wchar_t m_driveLetter = 0;
     CString m_driveRoot;
     unsigned char m_diskNumber = 0;
 
-    // Mirror and flip of channel 2, the channel shown, the playback rate.
-    int m_Mirror_state = 0, m_Flip_state = 0;
-    int m_nViewMode = 1;
-    float m_fPlayRate = 1.0f;
+    // Subsystems.
+    CatalogueView m_catalogue;
+    SensorReadouts m_sensors{*this,
+                             {m_controls.m_lblGSensorX, m_controls.m_lblGSensorY, m_controls.m_lblGSensorZ,
+                              m_controls.m_lblGpsTime, m_controls.m_lblGpsLongitude, m_controls.m_lblGpsLatitude,
+                              m_controls.m_lblTimeRange},
+                             m_controls.m_graph};
+    PlaybackController m_playback{*this,
+                                  *this,
+                                  {m_controls.m_btnPlay, m_controls.m_btnStop, m_controls.m_btnPrint,
+                                   m_controls.m_btnChannelView, m_controls.m_btnMirror, m_controls.m_btnFlip,
+                                   m_controls.m_btnMapHide, m_controls.m_btnMapShow, m_controls.m_btnMapExpand,
+                                   m_controls.m_sldPosition, m_controls.m_lblElapsed, m_controls.m_lblDuration},
+                                  m_catalogue,
+                                  m_krv};
+    VideoSurfaces m_surfaces{*this,
+                             {m_controls.m_channel1, m_controls.m_channel2, m_controls.m_btnChannelView,
+                              m_controls.m_btnMirror, m_controls.m_btnFlip},
+                             m_playback.Player()};
+    std::unique_ptr<VolumeMixer> m_volume;
     bool m_hasMixer = false;
-
-    // Sensor data present for the open recording.
-    bool m_gpsPresent = false, m_gsensorPresent = false;
+    WindowLayout m_layout{*this, m_controls, m_catalogue, m_sensors};
 
     // The program folder, with a trailing backslash.
     CString m_programFolder;

@@ -5,6 +5,7 @@
 #include "control_ids.h"
 #include "main_controls.h"
 #include "mem_dc.h"
+#include "sensor_readouts.h"
 
 namespace {
 
@@ -238,5 +239,6 @@ void WindowLayout::PaintBackground(HDC dc) {
     RECT rc = m_window.GetClientRect();
     QxMemDC mem(dc, &rc, true);
     mem.StretchBitmap(m_background, 0, 0, rc.right, rc.bottom);
+    m_sensors.PaintSpeed(mem, rc.bottom, m_displayMode == ModeFullScreen);
     for (int i = 0; i < MainControls::kLabelCount; ++i) m_controls.Labels()[i]->CaptureBackground(mem);
 }

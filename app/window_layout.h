@@ -7,6 +7,7 @@
 #include "fw_wnd.h"
 
 class CatalogueView;
+class SensorReadouts;
 struct MainControls;
 
 class WindowLayout {
@@ -14,8 +15,8 @@ public:
     enum DisplayMode { ModeNormal = 1, ModeFullScreen = 2, ModeMaximised = 3 };
     enum MapState { MapHidden, MapShown, MapExpanded };
 
-    WindowLayout(CWnd& window, MainControls& controls, CatalogueView& catalogue)
-        : m_window(window), m_controls(controls), m_catalogue(catalogue) {}
+    WindowLayout(CWnd& window, MainControls& controls, CatalogueView& catalogue, SensorReadouts& sensors)
+        : m_window(window), m_controls(controls), m_catalogue(catalogue), m_sensors(sensors) {}
 
     void LoadSkin();
     void ApplySkin(int mirrorState, int flipState);
@@ -44,6 +45,7 @@ private:
     CWnd& m_window;
     MainControls& m_controls;
     CatalogueView& m_catalogue;
+    SensorReadouts& m_sensors;
     CBitmap m_background;
     int m_displayMode = ModeNormal;
     bool m_draggable = false;

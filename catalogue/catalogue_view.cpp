@@ -185,6 +185,25 @@ void CatalogueView::SelectRow(int row) {
     }
 }
 
+void CatalogueView::ClearRowMarks() {
+    CSkinListCtrl* list = ShownList();
+    if (!list) return;
+    list->SetItemState(-1, 0, LVIS_SELECTED | LVIS_DROPHILITED);
+    list->Invalidate();
+}
+
+void CatalogueView::MarkOpenedRow(int row) {
+    CSkinListCtrl* list = ShownList();
+    if (!list || row < 0 || row >= list->GetItemCount()) return;
+    list->SetItemState(row, LVIS_SELECTED | LVIS_DROPHILITED | LVIS_FOCUSED,
+                       LVIS_SELECTED | LVIS_DROPHILITED | LVIS_FOCUSED);
+    list->EnsureVisible(row);
+    if (list == &m_listEvent)
+        m_selEvent = row;
+    else
+        m_selFile = row;
+}
+
 void CatalogueView::EnableLists(bool on) {
     if (m_listsEnabled == on) return;
     m_listsEnabled = on;

@@ -30,6 +30,11 @@ public:
     void SetFilterSet(unsigned set) { m_filter = set; }
     // Marks a row of the shown group selected and focused, scrolled into view.
     void SelectRow(int row);
+    // The playback controller's marks: every row of the shown list unselected
+    // and not drop-highlighted; and the row opened selected, drop-highlighted,
+    // scrolled into view and made the list's current row.
+    void ClearRowMarks();
+    void MarkOpenedRow(int row);
     void EnableLists(bool on);
 
     // List groups. False when the group was already the shown one.

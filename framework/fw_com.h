@@ -17,6 +17,9 @@ public:
     CScopedComInit& operator=(const CScopedComInit&) = delete;
     // S_FALSE (already initialised on this thread) counts as success.
     bool Succeeded() const { return SUCCEEDED(m_hr); }
+    // COM can be used on this thread: initialised here, or already
+    // initialised, also in the other threading model.
+    bool Usable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
     HRESULT Result() const { return m_hr; }
 
 private:

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bitmap_slider.h"
-#include "scoped_com_init.h"
+#include "fw_com.h"
 #include "volume_scale.h"
 
 using Microsoft::WRL::ComPtr;

@@ -236,6 +236,11 @@ void CBitmapSlider::OnMouseMove(int x) {
 }
 
 void CBitmapSlider::DeclareMessageMap(MessageMap& map) {
+    // Position and range answer the trackbar's queries, so that anyone (a
+    // test, an accessibility tool) can read them as from a slider.
+    map.On(TBM_GETPOS, [this](WPARAM, LPARAM) -> LRESULT { return m_pos; });
+    map.On(TBM_GETRANGEMIN, [this](WPARAM, LPARAM) -> LRESULT { return m_min; });
+    map.On(TBM_GETRANGEMAX, [this](WPARAM, LPARAM) -> LRESULT { return m_max; });
     map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
     map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
         Paint();

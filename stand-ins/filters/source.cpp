@@ -7,6 +7,16 @@
 // Its configuration interface takes, before Load, a flag (false: leave the
 // sound out, no "Audio" pin) and two values: the first and the last
 // millisecond to play (-1: to the end).
+//
+// Times: positions and seeks are in recording time (the same place in every
+// channel). The duration and the stop position it reports are the recording's
+// length with one video stream, and the video streams' lengths added up with
+// more (two channels of 60 s report 120 s), the way the camera maker's filter
+// reports them; a viewer scales a two-channel duration down for its slider and
+// label. A seek beyond the recording's own length ends it at once. When a
+// stream has delivered its last sample, its pin's position reads the reported
+// duration, so a graph manager that reports the stop position (or the
+// renderers' positions) at the end reads "position at least duration" there.
 #include <process.h>
 
 #include <algorithm>
@@ -65,7 +75,8 @@ private:
     void Stream();
     void StartThread();
     void StopThread();
-    LONGLONG Duration() const;
+    LONGLONG Duration() const;  // as reported
+    LONGLONG PlayEnd() const;   // where the samples end
     REFERENCE_TIME ToStream(REFERENCE_TIME media) const {
         return anchorStream_ + REFERENCE_TIME((media - anchorMedia_) / rate_);
     }
@@ -127,6 +138,7 @@ public:
 
     const uint8_t* Data() const { return view_; }
     LONGLONG Duration() const { return duration_; }
+    LONGLONG PlayEnd() const { return playEnd_; }
     LONGLONG FirstTime() const { return std::max<LONGLONG>(0, LONGLONG(first_) * 10000); }
 
 private:
@@ -137,7 +149,8 @@ private:
     HANDLE file_ = INVALID_HANDLE_VALUE, mapping_ = nullptr;
     const uint8_t* view_ = nullptr;
     avi::File index_;
-    LONGLONG duration_ = 0;
+    LONGLONG playEnd_ = 0;   // media time where the last stream ends (or the last value cuts it)
+    LONGLONG duration_ = 0;  // reported: see the top of this file
 };
 
 // ------------------------------------------------------------ SourcePin
@@ -280,11 +293,12 @@ unsigned __stdcall SourcePin::ThreadMain(void* self) {
 }
 
 LONGLONG SourcePin::Duration() const { return src_->Duration(); }
+LONGLONG SourcePin::PlayEnd() const { return src_->PlayEnd(); }
 
 void SourcePin::Stream() {
     const avi::Stream& s = *stream_;
     const LONGLONG seg = segStart_;
-    const LONGLONG end = Duration();
+    const LONGLONG end = PlayEnd();
     DeliverNewSegment(seg, end, rate_);
     size_t i = 0;
     if (s.video) {
@@ -335,7 +349,7 @@ void SourcePin::Stream() {
         if (!preroll) position_ = std::min<LONGLONG>(t1, end);
     }
     if (!abort_) {
-        position_ = end;
+        position_ = Duration();
         DeliverEndOfStream();
     }
 }
@@ -392,7 +406,7 @@ STDMETHODIMP SourcePin::SetPositions(LONGLONG* c, DWORD cf, LONGLONG*, DWORD) {
     if (!c) return E_POINTER;
     Lock l(seekLock_);
     LONGLONG t = how == AM_SEEKING_RelativePositioning ? segStart_ + *c : *c;
-    t = std::max<LONGLONG>(0, std::min<LONGLONG>(t, Duration()));
+    t = std::max<LONGLONG>(0, std::min<LONGLONG>(t, PlayEnd()));
     if (thread_) {
         // Flush what is on its way, then start over at the new place.
         DeliverBeginFlush();
@@ -417,7 +431,7 @@ STDMETHODIMP SourcePin::GetPositions(LONGLONG* c, LONGLONG* s) {
 }
 STDMETHODIMP SourcePin::GetAvailable(LONGLONG* e, LONGLONG* l) {
     if (e) *e = 0;
-    if (l) *l = Duration();
+    if (l) *l = PlayEnd();
     return S_OK;
 }
 STDMETHODIMP SourcePin::SetRate(double r) {
@@ -492,8 +506,8 @@ STDMETHODIMP SourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
         Unload();
         return VFW_E_INVALID_FILE_FORMAT;
     }
-    duration_ = index_.duration();
-    if (last_ >= 0) duration_ = std::min<LONGLONG>(duration_, LONGLONG(last_) * 10000);
+    playEnd_ = index_.duration();
+    if (last_ >= 0) playEnd_ = std::min<LONGLONG>(playEnd_, LONGLONG(last_) * 10000);
     // The sound pin comes first: a graph builder that offers pins in order to
     // the sound renderer then finds it at once, without trying the pictures.
     for (const avi::Stream& s : index_.streams) {
@@ -503,13 +517,18 @@ STDMETHODIMP SourceFilter::Load(LPCOLESTR path, const AM_MEDIA_TYPE*) {
         }
     }
     int videos = 0;
+    LONGLONG videoSum = 0;
     for (const avi::Stream& s : index_.streams) {
         if (s.video && !s.samples.empty()) {
             wchar_t name[32];
             swprintf(name, 32, L"Video %d", ++videos);
             pins.push_back(new SourcePin(this, name, &s));
+            videoSum += std::min<LONGLONG>(s.duration(), playEnd_);
         }
     }
+    // Never less than where the samples end, so that a position within the
+    // recording is always below the duration.
+    duration_ = videos >= 2 ? std::max(videoSum, playEnd_) : playEnd_;
     path_ = path;
     return S_OK;
 }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "framecode.h"
+
 namespace {
 
 const wchar_t kHelp[] =
@@ -36,7 +38,8 @@ TARGET selects one window:
   --foreground      consider the foreground window only
   --id N            then the descendant control with id N; repeat for nesting
   --child-class C   then the first descendant of class C
-  Several top-level matches: the first visible one wins, else the first.
+  Several top-level matches: the first visible one wins, else the first;
+  with --id, those that have that control come first.
 
 Commands (output on stdout, errors on stderr):
   windows [TARGET]          top-level windows, one per line:
@@ -66,6 +69,11 @@ Commands (output on stdout, errors on stderr):
   send TARGET MSG [W [L]]   SendMessage, prints the result in decimal
   post TARGET MSG [W [L]]   PostMessage
                             MSG is a number or WM_CLOSE, WM_COMMAND, WM_USER+N, ...
+  pixel TARGET X Y          colour at client point X,Y of the window as shown on
+                            the screen: R G B (decimal)
+  framecode TARGET          the frame code burnt into the picture the window
+                            shows: FRAME CHANNEL MIRRORED FLIPPED (0/1); fails
+                            when no code is readable
   lv-count TARGET           list view rows
   lv-text TARGET ROW [COL]  one cell
   lv-rows TARGET            every row, cells tab separated (header count columns)
@@ -476,6 +484,14 @@ HWND resolve(const Target& t, std::wstring* why) {
             h = nullptr;
     } else {
         std::vector<HWND> m = matching_top_levels(t);
+        // With --id, only top-levels that have the first control qualify (a
+        // busy window of the same class must not hide a message box).
+        if (!t.ids.empty()) {
+            std::vector<HWND> with;
+            for (HWND c : m)
+                if (child_by_id(c, t.ids.front())) with.push_back(c);
+            if (!with.empty()) m = with;
+        }
         for (HWND c : m)
             if (IsWindowVisible(c)) {
                 h = c;
@@ -839,6 +855,53 @@ int cmd_rect(const Args& a) {
 
 int cmd_client_rect(const Args& a) {
     print_rect(client_rect_screen(need_window(a)));
+    return 0;
+}
+
+// The window's client area as shown on the screen, 32-bit BGRA rows top-down.
+std::vector<uint8_t> screen_pixels(HWND h, int& w, int& ht) {
+    RECT r = client_rect_screen(h);
+    w = r.right - r.left;
+    ht = r.bottom - r.top;
+    if (w <= 0 || ht <= 0) throw Failure{L"the window has no client area on the screen"};
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -ht;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, ht, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    std::vector<uint8_t> out(static_cast<const uint8_t*>(bits), static_cast<const uint8_t*>(bits) + size_t(w) * ht * 4);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(dib);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
+int cmd_pixel(const Args& a) {
+    if (a.rest.size() < 3) throw UsageError{L"pixel TARGET X Y"};
+    int w = 0, h = 0;
+    std::vector<uint8_t> px = screen_pixels(need_window(a), w, h);
+    int x = static_cast<int>(num(a.rest[1], L"X")), y = static_cast<int>(num(a.rest[2], L"Y"));
+    if (x < 0 || y < 0 || x >= w || y >= h) throw Failure{L"point outside the client area"};
+    const uint8_t* p = &px[(size_t(y) * w + x) * 4];
+    outf(L"%d %d %d\n", p[2], p[1], p[0]);
+    return 0;
+}
+
+int cmd_framecode(const Args& a) {
+    int w = 0, h = 0;
+    std::vector<uint8_t> px = screen_pixels(need_window(a), w, h);
+    krv::FrameCode code;
+    if (!krv::readFrameCode(px.data(), w, h, w * 4, 4, code)) throw Failure{L"no frame code in the picture"};
+    outf(L"%u %d %d %d\n", code.frame, code.channel, code.mirrored ? 1 : 0, code.flipped ? 1 : 0);
     return 0;
 }
 
@@ -1331,6 +1394,8 @@ const std::map<std::wstring, Command>& commands() {
         {L"rect", cmd_rect},
         {L"client-rect", cmd_client_rect},
         {L"pid", cmd_pid},
+        {L"pixel", cmd_pixel},
+        {L"framecode", cmd_framecode},
         {L"foreground", cmd_foreground},
         {L"focus", cmd_focus},
         {L"activate", cmd_activate},

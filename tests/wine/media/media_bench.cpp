@@ -152,7 +152,10 @@ int wmain(int argc, wchar_t** argv) {
         if (i == 0) firstOpen = t1 - t0;
         else opens.push_back(t1 - t0);
     }
+    // The source reports a recording of several channels as their lengths
+    // added up; seeks are in the recording's own time.
     int64_t duration = player.GetDurationMs();
+    if (player.GetVideoStreamCount() >= 2) duration /= player.GetVideoStreamCount();
 
     // 2. Seek to a shown frame (paused).
     player.Pause();

@@ -272,6 +272,8 @@ TEST_F(MediaTest, OneChannelPlaysSeeksAndShowsTheRightFrames) {
 TEST_F(MediaTest, TwoChannelsRenderIntoTheirOwnWindows) {
     ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
     EXPECT_EQ(player_->GetVideoStreamCount(), 2);
+    // The source reports the two channels' lengths added up (4 s each).
+    EXPECT_EQ(player_->GetDurationMs(), 8000);
     ASSERT_NE(player_->Graph()->Renderer(1), nullptr);
     player_->SeekMs(1500);
     player_->Pause();  // not running: nothing to pause
@@ -341,6 +343,39 @@ TEST_F(MediaTest, RunAtTheEndStartsAgainFromTheBeginning) {
     Pump(100);
     player_->Pause();
     EXPECT_GE(WaitFrame(0, 21, 3), 20);
+}
+
+TEST_F(MediaTest, TwoChannelsEndAtTheirReportedDurationAndStartAgain) {
+    ASSERT_TRUE(player_->Open(File(L"short2.avi", Spec(2, 1, false)).c_str(), 0, -1));
+    ASSERT_EQ(player_->GetDurationMs(), 2000);
+    // Seeks are in recording time.
+    RunFor(100);
+    player_->SeekMs(500);
+    EXPECT_NEAR(WaitFrame(1, 15, 1), 15, 1);
+    player_->Run();
+    // Playing, the position stays in recording time; after the last frame it
+    // reads the reported duration.
+    Pump(250);
+    int64_t during = player_->GetPositionMs();
+    EXPECT_GT(during, 500);
+    EXPECT_LT(during, 1000);
+    ASSERT_EQ(WaitPosition(2000), 2000);
+    EXPECT_EQ(WaitFrame(0, 29, 0), 29);
+    EXPECT_EQ(WaitFrame(1, 29, 0), 29);
+    player_->Pause();
+    Pump(50);
+    EXPECT_EQ(player_->GetPositionMs(), 2000);
+    // Run at the end starts again from the beginning.
+    player_->Run();
+    Pump(300);
+    player_->Pause();
+    EXPECT_LT(WaitFrame(0, 5, 10), 20);
+    EXPECT_LT(player_->GetPositionMs(), 1000);
+    // A seek beyond the recording's own length ends it at once.
+    player_->SeekMs(1500);
+    player_->Run();
+    EXPECT_EQ(WaitPosition(2000), 2000);
+    player_->Pause();
 }
 
 TEST_F(MediaTest, RateIsKeptBetweenHalfAndDouble) {

@@ -65,3 +65,67 @@ viewer_end() {
   ui_server_stop
   wineserver -k 2>/dev/null || true
 }
+
+# --- The catalogue and playback as a user drives them ---------------------
+
+SELECT=(--class '#32770' --visible --id "$IDC_DRIVE_LIST")
+
+# File Open, then OK on combo entry $1 (default 0); waits for filled lists.
+viewer_file_open() {
+  ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
+  ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
+  [ "${1:-0}" = 0 ] || ui cb-select "${SELECT[@]}" "$1" >/dev/null
+  ui click --class '#32770' --visible --id 1 --post
+  ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
+  ui wait-until --match '^[1-9]' -- lv-count "${MAIN[@]}" --id "$IDC_DATE_LIST" >/dev/null || ui_fail "lists not filled"
+}
+
+# Every row of list $1, cells tab separated; and the recording names (column 3).
+viewer_rows() { ui lv-rows "${MAIN[@]}" --id "$1"; }
+viewer_names() { viewer_rows "$1" | cut -f4; }
+
+# Screen point "x y" of row $2 of list $1 (row height from the list's own layout).
+viewer_row_point() {
+  local id=$1 row=$2 l t hh one two rh
+  read -r l t _ _ _ _ < <(ui rect "${MAIN[@]}" --id "$id")
+  read -r _ _ _ _ _ hh < <(ui rect "${MAIN[@]}" --id "$id" --child-class SysHeader32)
+  # LVM_APPROXIMATEVIEWRECT for one and for two rows: their heights differ by a row.
+  one=$(ui send "${MAIN[@]}" --id "$id" 0x1040 1 -1)
+  two=$(ui send "${MAIN[@]}" --id "$id" 0x1040 2 -1)
+  rh=$(((two >> 16) - (one >> 16)))
+  [ "$rh" -gt 0 ] || rh=16
+  echo "$((l + 15)) $((t + hh + row * rh + rh / 2))"
+}
+
+viewer_click_row() {
+  local x y
+  read -r x y < <(viewer_row_point "$1" "$2")
+  ui_click_at "$x" "$y"
+  sleep 0.3
+}
+
+viewer_double_click_row() {
+  local x y
+  read -r x y < <(viewer_row_point "$1" "$2")
+  xdotool mousemove "$x" "$y" click --repeat 2 --delay 60 1
+}
+
+# Index of the line equal to $1 among the lines on stdin, or -1.
+viewer_index_of() { awk -v want="$1" '$0 == want { print NR - 1; found = 1; exit } END { if (!found) print -1 }'; }
+
+# Shows the file list of recording $1's date and hour (clicking them) and
+# prints the recording's row in the file list.
+viewer_show_recording() {
+  local name=$1 date hour row
+  date="20${name:2:2}-${name:4:2}-${name:6:2}"
+  hour=${name:9:2}
+  row=$(viewer_rows "$IDC_DATE_LIST" | viewer_index_of "$date")
+  [ "$row" -ge 0 ] || ui_fail "no date $date in the list"
+  viewer_click_row "$IDC_DATE_LIST" "$row"
+  row=$(viewer_rows "$IDC_HOUR_LIST" | viewer_index_of "$hour")
+  [ "$row" -ge 0 ] || ui_fail "no hour $hour of $date in the list"
+  viewer_click_row "$IDC_HOUR_LIST" "$row"
+  row=$(viewer_names "$IDC_FILE_LIST" | viewer_index_of "$name")
+  [ "$row" -ge 0 ] || ui_fail "no recording $name in the file list"
+  echo "$row"
+}

@@ -1,0 +1,78 @@
+// Main window: playback, the video area, the sensor readouts and the volume,
+// each handed to its subsystem.
+#include "app_messages.h"
+#include "tessaro_dlg.h"
+
+// ------------------------------------------------------------ video area
+
+void CTessaroDlg::CreateSurfacesAndMap() {
+    m_surfaces.Create();
+    // The map window arrives with its own subsystem.
+}
+
+void CTessaroDlg::LayoutVideoArea() {
+    const RECT rc = GetClientRect();
+    const bool fullScreen = m_layout.DisplayMode() == WindowLayout::ModeFullScreen;
+    m_surfaces.Layout(rc.right, rc.bottom, fullScreen, m_playback.PhotoOpen(), m_playback.IsOpen());
+}
+
+void CTessaroDlg::SetViewMode(int layout) {
+    m_surfaces.SetViewLayout(layout);
+    LayoutVideoArea();
+}
+
+void CTessaroDlg::HidePlaybackSurfaces() { m_surfaces.HideAll(); }
+
+void CTessaroDlg::OnViewToggle() {
+    if (!m_playback.IsOpen()) return;
+    const int next = m_surfaces.ViewMode() == 1 ? 2 : 1;
+    SetViewMode(next);
+    m_surfaces.SetViewModeValue(next);
+}
+
+void CTessaroDlg::OnMirror() {
+    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleMirror();
+}
+
+void CTessaroDlg::OnFlip() {
+    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleFlip();
+}
+
+// ------------------------------------------------------------ sensor readouts
+
+void CTessaroDlg::BuildSensorTables(const uint8_t* gsensorBlock, const uint8_t* gpsBlock, int64_t durationMs) {
+    m_sensors.Build(gsensorBlock, gpsBlock, durationMs);
+}
+
+void CTessaroDlg::ResetGpsReadout() { m_sensors.ResetGps(); }
+void CTessaroDlg::ResetGSensorReadout() { m_sensors.ResetGSensor(); }
+
+void CTessaroDlg::UpdateGpsReadout(int64_t positionMs) {
+    const sensors::GpsUpdate g = m_sensors.UpdateGps(positionMs);
+    if (g.kind != sensors::GpsUpdate::kNothing) LoadMapPage(g.mapPage);
+    if (g.kind == sensors::GpsUpdate::kReadout && g.hasMapPosition) SendPositionToMap();
+}
+
+void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) { m_sensors.UpdateGSensor(positionMs); }
+
+// The position texts are kept by the readouts; the message's handler hands
+// them to the map window, synchronously.
+void CTessaroDlg::SendPositionToMap() { SendMessage(WM_UPDATE_MAP); }
+
+void CTessaroDlg::ForwardMapPosition() {
+    // The map window calls the page's DrawCurrent with
+    // m_sensors.Data().MapLatitude() and MapLongitude() once it exists.
+}
+
+void CTessaroDlg::LoadMapPage(int kind) { (void)kind; }
+
+// ------------------------------------------------------------ volume
+
+void CTessaroDlg::InitVolumeControl() {
+    m_volume = std::make_unique<VolumeMixer>(m_hWnd, m_controls.m_sldVolume);
+    m_hasMixer = m_volume->Init();
+    if (m_hasMixer)
+        m_volume->SetMute(false);
+    else
+        m_controls.m_sldVolume.EnableWindow(FALSE);
+}
