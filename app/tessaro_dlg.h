@@ -17,7 +17,8 @@
 //   m_playback    the playback controller, its media graph and prefetch (playback/)
 //   m_volume      the system volume behind the volume slider (playback/)
 //   m_layout      skin, places, display modes and map states (app/window_layout.h)
-// and, as they arrive, the map window (sensors/) and export (export/).
+// and, as it arrives, the map window (sensors/). Export (export/) keeps no
+// state between commands: Print, Save and Version call its operations.
 #pragma once
 #include "catalogue_view.h"
 #include "fw_dialog.h"
@@ -135,7 +136,7 @@ private:
     bool IsNormalMode() const override { return m_layout.DisplayMode() == WindowLayout::ModeNormal; }
     void SetMovable(bool on) override { m_layout.SetDraggable(on); }
 
-    // Export and information: still to come (tessaro_pending.cpp).
+    // Print, Save and Version (tessaro_export.cpp, export/).
     void OnPrint();
     void OnSave();
     void OnVersion();

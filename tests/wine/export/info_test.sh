@@ -58,25 +58,25 @@ differ() {
   convert "$1" -crop "$g" +repage "$work/a.png" && convert "$2" -crop "$g" +repage "$work/b.png" || return 1
   compare -metric AE "$work/a.png" "$work/b.png" null: 2>&1 | awk '{print int($1)}'
 }
-placeholders_drawn() { grep -Ec ' draw (1141 A123|1142 B789)$' "$HOST_LOG"; }
+placeholders_drawn() { grep -Ec " draw ($IDC_INFO_FIRMWARE A123|$IDC_INFO_SERIAL B789)\$" "$HOST_LOG"; }
 
 # ---- the demo card on E:
 info_start 'E:\'
 fw=$(field_to_nul "$card/menu.cfg" 100 20)
 sn=$(field_to_nul "$card/menu.cfg" 84 16)
-ui_assert_eq "$fw" "$(label 1141)" "firmware version"
-ui_assert_eq "$sn" "$(label 1142)" "serial number"
+ui_assert_eq "$fw" "$(label "$IDC_INFO_FIRMWARE")" "firmware version"
+ui_assert_eq "$sn" "$(label "$IDC_INFO_SERIAL")" "serial number"
 ui_assert_eq "Information|1. View version|Date : 2017-12-20
 Version :1.0.0.0|2. Firmware version|3. Serial number" \
-  "$(label 1139)|$(label 1143)|$(label 1140)|$(label 1144)|$(label 1145)" "fixed texts"
+  "$(label "$IDC_INFO_TITLE")|$(label "$IDC_INFO_VIEWER_HEADING")|$(label "$IDC_INFO_VIEWER")|$(label "$IDC_INFO_FIRMWARE_HEADING")|$(label "$IDC_INFO_SERIAL_HEADING")" "fixed texts"
 read -r l t _ _ w h < <(ui rect --hwnd "$INFO")
 ui_assert_eq "400 300" "$w $h" "dialog size"
 read -r ol ot _ _ ow oh < <(ui rect --pid "$(ui pid --hwnd "$INFO")" --title 'export host')
 [ $((2 * l + w - 2 * ol - ow)) -le 2 ] && [ $((2 * l + w - 2 * ol - ow)) -ge -2 ] &&
   [ $((2 * t + h - 2 * ot - oh)) -le 2 ] && [ $((2 * t + h - 2 * ot - oh)) -ge -2 ] ||
   ui_fail "dialog not centred on its owner ($l,$t ${w}x$h; owner $ol,$ot ${ow}x$oh)"
-for spec in "1139 10 5 300 25" "1143 25 65 250 18" "1140 45 85 250 38" "1144 25 125 250 18" "1141 45 145 250 38" \
-  "1145 25 185 250 18" "1142 45 205 250 38" "1 125 256 150 32"; do
+for spec in "$IDC_INFO_TITLE 10 5 300 25" "$IDC_INFO_VIEWER_HEADING 25 65 250 18" "$IDC_INFO_VIEWER 45 85 250 38" "$IDC_INFO_FIRMWARE_HEADING 25 125 250 18" "$IDC_INFO_FIRMWARE 45 145 250 38" \
+  "$IDC_INFO_SERIAL_HEADING 25 185 250 18" "$IDC_INFO_SERIAL 45 205 250 38" "1 125 256 150 32"; do
   read -r id x y cw ch <<<"$spec"
   read -r cl ct _ _ _ _ < <(ui client-rect --hwnd "$INFO")
   read -r il it _ _ iw ih < <(ui rect --hwnd "$INFO" --id "$id")
@@ -99,8 +99,8 @@ dir=$(c_path 'C:\export-test\info\full')
 mkdir -p "$dir"
 { head -c 84 /dev/zero; printf 'SN0123456789ABCD'; printf 'FW-20-CHARACTERS-XYZ'; printf 'tail-bytes'; } >"$dir/menu.cfg"
 info_start 'C:\export-test\info\full\'
-ui_assert_eq "FW-20-CHARACTERS-XYZ" "$(label 1141)" "20-character firmware field"
-ui_assert_eq "SN0123456789ABCD" "$(label 1142)" "16-character serial field"
+ui_assert_eq "FW-20-CHARACTERS-XYZ" "$(label "$IDC_INFO_FIRMWARE")" "20-character firmware field"
+ui_assert_eq "SN0123456789ABCD" "$(label "$IDC_INFO_SERIAL")" "16-character serial field"
 info_close
 ui_ok "fields without a NUL: all 20 and 16 characters, nothing beyond"
 
@@ -110,14 +110,14 @@ mkdir -p "$dir"
 { head -c 84 /dev/zero; printf 'KRV90X'; } >"$dir/menu.cfg"
 ui_assert_eq 90 "$(stat -c %s "$dir/menu.cfg")" "settings file size"
 info_start 'C:\export-test\info\short\'
-ui_assert_eq "KRV90X|" "$(label 1142)|$(label 1141)" "serial and firmware of a 90-byte file"
+ui_assert_eq "KRV90X|" "$(label "$IDC_INFO_SERIAL")|$(label "$IDC_INFO_FIRMWARE")" "serial and firmware of a 90-byte file"
 info_close
 ui_ok "90-byte file: serial 'KRV90X' (bytes 84-89), firmware empty"
 
 # ---- no drive chosen: "menu.cfg" in the current folder, which has none
 mkdir -p "$work/nodrive"
 info_start '' "$work/nodrive"
-ui_assert_eq "|" "$(label 1141)|$(label 1142)" "values without a drive"
+ui_assert_eq "|" "$(label "$IDC_INFO_FIRMWARE")|$(label "$IDC_INFO_SERIAL")" "values without a drive"
 info_shot "$work/nodrive.png"
 cp "$work/nodrive.png" "$top/build/export-info-nodrive.png" 2>/dev/null
 ui_assert_eq 0 "$(differ "$work/nodrive.png" "$bg" 250 38 45 145)" "empty firmware label against the background"

@@ -100,8 +100,8 @@ notify_read() {
   local h title message
   h=$(dialog_of notify)
   ui wait --hwnd "$h" --visible --timeout 10000 >/dev/null || ui_fail "notification not shown"
-  title=$(ui text --hwnd "$h" --id 1137)
-  message=$(ui text --hwnd "$h" --id 1138)
+  title=$(ui text --hwnd "$h" --id "$IDC_NOTIFY_TITLE")
+  message=$(ui text --hwnd "$h" --id "$IDC_NOTIFY_MESSAGE")
   message=${message//$'\r'/\\r}
   message=${message//$'\n'/\\n}
   printf '%s\t%s\n' "$title" "$message"

@@ -65,7 +65,7 @@ short_folder() {
 }
 # ui send of PBM_GETPOS (WM_USER+8).
 bar_pos() { ui send --hwnd "$1" --id "$2" WM_USER+8; }
-activity() { awk '$2 == "pos" && $3 == 1036 {printf "%s ", $4}' "$HOST_LOG" | sed 's/ $//'; }
+activity() { awk -v id="$IDC_PROGRESS_STEP" '$2 == "pos" && $3 == id {printf "%s ", $4}' "$HOST_LOG" | sed 's/ $//'; }
 
 # Runs a save of the names into Windows folder $1; leaves the completion
 # question open. FOLDER_DIR: its Unix folder (made empty first).
@@ -127,10 +127,10 @@ NAMES=(R_240612_071002_N1.avi R_240612_081306_N2.avi R_240612_071314_J0.jpg R_24
 save_start 'C:\export-test\save\main' "${NAMES[@]}"
 text=$(notify_read)
 progress=$(dialog_of progress)
-ui_assert_eq "3 4" "$(bar_pos "$progress" 1036) $(bar_pos "$progress" 1035)" "activity and overall bars at the end"
-ui_assert_eq 1 "$(ui visible --hwnd "$progress" --id 1036)" "activity bar visible"
-ui_assert_eq 0 "$(ui visible --hwnd "$progress" --id 1035)" "overall bar visible"
-ui_assert_eq "Requesting action" "$(ui text --hwnd "$progress" --id 1034)" "progress label"
+ui_assert_eq "3 4" "$(bar_pos "$progress" "$IDC_PROGRESS_STEP") $(bar_pos "$progress" "$IDC_PROGRESS_ALL")" "activity and overall bars at the end"
+ui_assert_eq 1 "$(ui visible --hwnd "$progress" --id "$IDC_PROGRESS_STEP")" "activity bar visible"
+ui_assert_eq 0 "$(ui visible --hwnd "$progress" --id "$IDC_PROGRESS_ALL")" "overall bar visible"
+ui_assert_eq "Requesting action" "$(ui text --hwnd "$progress" --id "$IDC_PROGRESS_LABEL")" "progress label"
 ui_assert_eq "$(expect_text 'C:\export-test\save\main\' 0)" "$text" "completion question"
 notify_answer no
 host_wait || ui_fail "host failed: $(cat "$HOST_OUT")"
