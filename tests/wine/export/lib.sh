@@ -106,4 +106,4 @@ notify_read() {
   message=${message//$'\n'/\\n}
   printf '%s\t%s\n' "$title" "$message"
 }
-notify_answer() { ui click --hwnd "$(dialog_of notify)" --id "$([ "$1" = yes ] && echo 1135 || echo 1136)" >/dev/null; }
+notify_answer() { ui click --hwnd "$(dialog_of notify)" --id "$([ "$1" = yes ] && echo "$IDC_NOTIFY_YES" || echo "$IDC_NOTIFY_NO")" >/dev/null; }
