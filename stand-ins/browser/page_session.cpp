@@ -542,6 +542,9 @@ void PageSession::DropConnection() {
     m_hasDocument = false;
     m_loaded = false;
     m_urlSent = false;  // a new page is sent there again
+    m_stuckId = 0;
+    m_awaited.clear();
+    m_answers.clear();
     m_answered.notify_all();
 }
 
@@ -590,26 +593,36 @@ PageSession::EvalResult PageSession::Evaluate(const std::string& expression, jso
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_connected) return EvalResult::NoPage;
+        if (m_stuckId) {
+            // A page that has not answered an earlier call is busy: fail at
+            // once rather than wait again, until that answer has come.
+            if (!m_answers.count(m_stuckId)) return EvalResult::Failed;
+            m_answers.erase(m_stuckId);
+            m_awaited.erase(m_stuckId);
+            m_stuckId = 0;
+        }
         m_awaited.insert(id);
     }
     std::string params =
         json::ObjectWriter().Add("expression", expression).Add("returnByValue", true).Add("awaitPromise", false).Done();
     json::Value answer;
-    bool answered = false;
-    if (SendCommand(id, "Runtime.evaluate", params, true)) {
+    bool answered = false, sent = SendCommand(id, "Runtime.evaluate", params, true) != 0;
+    {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_answered.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&] { return m_answers.count(id) != 0 || !m_connected; });
+        if (sent)
+            m_answered.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return m_answers.count(id) != 0 || !m_connected; });
         auto it = m_answers.find(id);
         if (it != m_answers.end()) {
             answer = std::move(it->second);
             answered = true;
         }
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_awaited.erase(id);
-        m_answers.erase(id);
+        if (sent && !answered && m_connected) {
+            m_stuckId = id;  // its answer is still awaited
+        } else {
+            m_awaited.erase(id);
+            m_answers.erase(id);
+        }
     }
     if (!answered || answer.Has("error")) return EvalResult::Failed;
     const json::Value& r = answer["result"];

@@ -52,7 +52,8 @@ public:
     enum class EvalResult { Ok, NoPage, Exception, Failed };
     // Runs an expression in the page and waits up to timeoutMs for its value:
     // the protocol's remote object ("type", and "value" by value). On
-    // Exception, error holds the message.
+    // Exception, error holds the message. After a timeout, calls fail at once
+    // until the page has answered the late one.
     EvalResult Evaluate(const std::string& expression, json::Value* result, std::string* error,
                         unsigned timeoutMs = 2000);
 
@@ -104,6 +105,7 @@ private:
     uint32_t m_maskState = 0;    // (m_sendMutex)
     std::set<int> m_awaited;
     std::map<int, json::Value> m_answers;
+    int m_stuckId = 0;          // an evaluation that timed out, its answer still awaited
     bool m_connected = false;   // the page exists and is attached
     bool m_pageLost = false;    // worker only
     std::string m_url;          // the address asked for last

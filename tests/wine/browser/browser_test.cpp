@@ -336,6 +336,23 @@ TEST_F(StandIn, ScriptObjectCallsGlobalFunctionsOnly) {
     }
 }
 
+TEST_F(StandIn, BusyPageDoesNotHoldTheWindowThread) {
+    BBMapDlg& map = CreateMap();
+    ASSERT_TRUE(WaitLoaded(L"/map.htm"));
+    ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(CallPage(L"Hang", nullptr, {L"3500"}), HRESULT_FROM_WIN32(ERROR_TIMEOUT));
+    EXPECT_LT(::GetTickCount64() - start, 2500u);  // the bound of a call
+    // While the page is busy, calls fail at once.
+    start = ::GetTickCount64();
+    start = ::GetTickCount64();
+    map.CallDrawCurrent(L"1.000000", L"2.000000");
+    EXPECT_LT(::GetTickCount64() - start, 100u);
+    // Once it has caught up, they go through again.
+    Pump(2000);
+    map.CallDrawCurrent(L"3.000000", L"4.000000");
+    EXPECT_EQ(Title(), L"3.000000|4.000000|string|2|1");
+}
+
 TEST_F(StandIn, PageWithoutDrawCurrentIsSkipped) {
     BBMapDlg& map = CreateMap();
     map.LoadMapPage(BBMapDlg::kPageNoGpsData);
