@@ -22,6 +22,8 @@ const unsigned kPollMs = 1000;  // waits end at once on stop
 const unsigned kRetryMs = 1000;
 const unsigned kStopWaitMs = 3000;
 const int kMaxFrameSide = 8192;
+// Lossless frames: the window shows the page's colours exactly.
+const char kScreencastParams[] = "{\"format\":\"png\"}";
 
 std::atomic<int> g_nextId{1};
 
@@ -50,13 +52,13 @@ public:
         a.sin_family = AF_INET;
         a.sin_port = htons(static_cast<u_short>(port));
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (!m_readable) m_readable = ::WSACreateEvent();
+        if (!m_readable) {
+            m_readable = ::WSACreateEvent();
+            if (m_readable == WSA_INVALID_EVENT) m_readable = nullptr;
+        }
         // Readiness to read (or the peer's close) sets m_readable; this also
         // makes the socket non-blocking.
-        if (m_readable == WSA_INVALID_EVENT || ::WSAEventSelect(m_s, m_readable, FD_READ | FD_CLOSE) != 0) {
-            m_readable = nullptr;
-            return Fail();
-        }
+        if (!m_readable || ::WSAEventSelect(m_s, m_readable, FD_READ | FD_CLOSE) != 0) return Fail();
         if (::connect(m_s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
         if (::WSAGetLastError() != WSAEWOULDBLOCK) return Fail();
         fd_set w, e;
@@ -365,18 +367,11 @@ bool PageSession::SetUpPage(Socket& socket) {
                             .Done(),
                         true, r))
         return false;
-    if (!CallFromWorker(socket, "Page.startScreencast", json::ObjectWriter().Add("format", "png").Done(), true, r))
-        return false;
+    if (!CallFromWorker(socket, "Page.startScreencast", kScreencastParams, true, r)) return false;
 
     std::lock_guard<std::mutex> lock(m_mutex);
     m_connected = true;
-    if (m_width != width || m_height != height)
-        Send("Emulation.setDeviceMetricsOverride", json::ObjectWriter()
-                                                       .Add("width", m_width)
-                                                       .Add("height", m_height)
-                                                       .Add("deviceScaleFactor", 1)
-                                                       .Add("mobile", false)
-                                                       .Done());
+    if (m_width != width || m_height != height) SendViewport(m_width, m_height);
     if (!m_url.empty() && !m_urlSent) {
         Send("Page.navigate", json::ObjectWriter().Add("url", m_url).Done());
         m_urlSent = true;
@@ -438,6 +433,7 @@ void PageSession::OnMessage(const std::string& text) {
         m_loaded = false;
         m_documentUrl = frame["url"].AsString();
     } else if (method == "Page.loadEventFired") {
+        RestartScreencast();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_loaded = true;
         m_navigationPending = false;
@@ -548,6 +544,24 @@ void PageSession::DropConnection() {
     m_answered.notify_all();
 }
 
+void PageSession::SendViewport(int width, int height) {
+    Send("Emulation.setDeviceMetricsOverride", json::ObjectWriter()
+                                                   .Add("width", width)
+                                                   .Add("height", height)
+                                                   .Add("deviceScaleFactor", 1)
+                                                   .Add("mobile", false)
+                                                   .Done());
+    RestartScreencast();
+}
+
+void PageSession::RestartScreencast() {
+    // Chromium's screencast may stop sending frames when the viewport changes
+    // (or changed while a navigation was on its way) and does not always send
+    // one of a newly loaded page; started afresh, it sends the current frame.
+    Send("Page.stopScreencast", "{}");
+    Send("Page.startScreencast", kScreencastParams);
+}
+
 void PageSession::SetWindow(HWND window) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_window = window;
@@ -559,13 +573,7 @@ void PageSession::SetViewport(int width, int height) {
     if (width == m_width && height == m_height) return;
     m_width = width;
     m_height = height;
-    if (m_connected)
-        Send("Emulation.setDeviceMetricsOverride", json::ObjectWriter()
-                                                       .Add("width", width)
-                                                       .Add("height", height)
-                                                       .Add("deviceScaleFactor", 1)
-                                                       .Add("mobile", false)
-                                                       .Done());
+    if (m_connected) SendViewport(width, height);
 }
 
 void PageSession::Navigate(const std::string& url) {

@@ -85,6 +85,8 @@ private:
     int Send(const std::string& method, const std::string& params, bool toPage = true);
     int SendCommand(int id, const std::string& method, const std::string& params, bool toPage);
     bool SendFrame(uint8_t opcode, const std::string& payload);
+    void SendViewport(int width, int height);
+    void RestartScreencast();
     // A command answered before the deadline (worker thread only).
     bool CallFromWorker(Socket& socket, const std::string& method, const std::string& params, bool toPage,
                         json::Value& result, unsigned timeoutMs = 3000);
