@@ -88,10 +88,19 @@ BOOL CDialog::OnInitDialog() {
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
-    if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && m_hWnd &&
-        (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)))
-        return ::IsDialogMessageW(m_hWnd, msg);
-    return FALSE;
+    if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !m_hWnd) return FALSE;
+    if (msg->hwnd != m_hWnd && !::IsChild(m_hWnd, msg->hwnd)) return FALSE;
+    // A child dialog leaves its keys to the filter of the top-level window,
+    // which sees the whole tree (and may keep some keys from everything in it).
+    if (::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_CHILD) return FALSE;
+    // Hosted controls on the way from the key's window up to the dialog take
+    // their accelerators before the dialog manager does.
+    for (HWND w = msg->hwnd; w && w != m_hWnd; w = ::GetParent(w)) {
+        if (CWnd* wnd = CWnd::FromHandlePermanent(w)) {
+            if (wnd->TranslateHostedAccelerator(msg)) return TRUE;
+        }
+    }
+    return ::IsDialogMessageW(m_hWnd, msg);
 }
 
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -15,6 +15,9 @@ public:
     void EndDialog(INT_PTR result);
     bool IsModalRunning() const { return m_modal && !m_done; }
 
+    // Key messages for the dialog's windows: a hosted ActiveX control on the
+    // way to the dialog takes its accelerators first, then the dialog manager
+    // handles the rest. A child dialog leaves its keys to its top-level window.
     BOOL PreTranslateMessage(MSG* msg) override;
 
 protected:

@@ -80,6 +80,9 @@ public:
     // Called for messages from the message loop before they are dispatched;
     // TRUE consumes the message.
     virtual BOOL PreTranslateMessage(MSG* msg) { return FALSE; }
+    // A hosted ActiveX control's chance at a key message aimed at it, before
+    // the enclosing dialog's own key handling (CAxHost); true consumes it.
+    virtual bool TranslateHostedAccelerator(MSG* msg) { return false; }
     // A child's chance to handle a message its parent received on its behalf
     // (WM_DRAWITEM, WM_NOTIFY, WM_COMMAND). true: handled, result set.
     virtual bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return false; }

@@ -1,0 +1,114 @@
+#include "map_dlg.h"
+
+#include <mshtml.h>
+#include <wininet.h>
+#include <wrl/client.h>
+
+#include "control_ids.h"
+#include "fw_ole.h"
+#include "resource.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+// Size of the browser until the main window fits it to the whole panel.
+const int kInitialBrowserWidth = 238;
+const int kInitialBrowserHeight = 170;
+
+const wchar_t* PageName(int kind) {
+    switch (kind) {
+        case BBMapDlg::kPageNotConnected: return L"\\mapNotConect.htm";
+        case BBMapDlg::kPageNoGpsData: return L"\\mapNoGPSData.htm";
+        default: return L"\\map.htm";
+    }
+}
+
+CString ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return CString();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    size_t slash = path.rfind(L'\\');
+    return CString(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+}
+}  // namespace
+
+BBMapDlg::BBMapDlg() : CDialog(IDD_MAP) {}
+
+BBMapDlg::~BBMapDlg() {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+}
+
+bool BBMapDlg::Create(UINT templateId, CWnd* parent) { return CDialog::Create(templateId, parent); }
+
+bool BBMapDlg::Create(CWnd* parent) { return Create(IDD_MAP, parent); }
+
+void BBMapDlg::BindControls() {
+    RECT place{0, 0, kInitialBrowserWidth, kInitialBrowserHeight};
+    if (HWND placeholder = GetDlgItem(IDC_MAP_BROWSER)) {
+        ::GetWindowRect(placeholder, &place);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        ::DestroyWindow(placeholder);
+    }
+    m_Browser.Create(this, place, IDC_MAP_BROWSER);
+    Bind(IDC_MAP_SPARE_BUTTON, m_btnSpare);
+}
+
+BOOL BBMapDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    m_Browser.MoveWindow(0, 0, kInitialBrowserWidth, kInitialBrowserHeight);
+    m_Browser.ShowWindow(SW_SHOW);
+    LoadMapPage(kPageMap);
+    m_Browser.MoveWindow(0, 0, kInitialBrowserWidth, kInitialBrowserHeight);
+    return TRUE;
+}
+
+void BBMapDlg::FitBrowser() {
+    RECT r = GetClientRect();
+    m_Browser.MoveWindow(0, 0, r.right - r.left, r.bottom - r.top);
+    m_Browser.ShowWindow(SW_SHOW);
+}
+
+void BBMapDlg::RefreshBrowser() { m_Browser.Refresh(); }
+
+CString BBMapDlg::PagePath(int kind) { return CString(ProgramFolder() + PageName(kind)); }
+
+void BBMapDlg::LoadMapPage(int kind) {
+    DWORD flags = 0;
+    if (::InternetGetConnectedState(&flags, 0) != TRUE) kind = kPageNotConnected;
+    if (kind == m_nPageKind) return;  // the page already loaded is kept
+    m_nPageKind = kind;
+    m_Browser.Navigate(PagePath(kind));
+}
+
+void BBMapDlg::CallDrawCurrent(const CString& lat, const CString& lng) {
+    m_strLat = lat;
+    m_strLng = lng;
+    ComPtr<IDispatch> document = m_Browser.GetDocument();
+    if (!document) return;
+    ComPtr<IHTMLDocument2> html;
+    if (FAILED(document.As(&html)) || !html) return;
+    ComPtr<IDispatch> script;
+    if (FAILED(html->get_Script(&script)) || !script) return;
+
+    wchar_t name[] = L"DrawCurrent";
+    LPOLESTR names[1] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id))) return;
+
+    // Arguments go last-first: the script receives latitude, longitude.
+    CBstr latText(lat), lngText(lng);
+    VARIANT args[2];
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = lngText.Get();
+    args[1].vt = VT_BSTR;
+    args[1].bstrVal = latText.Get();
+    DISPPARAMS params{args, nullptr, 2, 0};
+    script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
