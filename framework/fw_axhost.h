@@ -5,7 +5,7 @@
 // own key handling. The thread must have OLE initialised (CScopedOleInit).
 #pragma once
 #include <ole2.h>
-#include <wrl/client.h>
+#include "fw_com.h"
 
 #include "fw_wnd.h"
 

@@ -227,7 +227,8 @@ void CWnd::CenterWindow(HWND alternateOwner) {
     if (ref && ::IsWindowVisible(ref) && !::IsIconic(ref)) {
         ::GetWindowRect(ref, &area);
     } else {
-        MONITORINFO mi{sizeof mi};
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
         ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
         area = mi.rcWork;
     }

@@ -1,6 +1,7 @@
 // COM objects of the stand-in browser control: the control (in-place
 // activation, automation), its document and the document's script object.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 
 #include <atomic>

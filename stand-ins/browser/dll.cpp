@@ -1,13 +1,14 @@
 // In-process server of the stand-in browser control: class factory and
 // registration. Registering saves the server the class had (the platform's
 // own control) and unregistering puts it back.
+#include "control.h"  // first: it brings winsock2.h before windows.h
+
 #include <windows.h>
 #include <olectl.h>
 
 #include <cwchar>
 #include <new>
 
-#include "control.h"
 
 namespace {
 
