@@ -16,15 +16,17 @@
 //   m_surfaces    channel and photo surfaces, channel view, mirror and flip (playback/)
 //   m_playback    the playback controller, its media graph and prefetch (playback/)
 //   m_volume      the system volume behind the volume slider (playback/)
+//   m_map         the map window with its browser (sensors/map_dlg.h)
 //   m_layout      skin, places, display modes and map states (app/window_layout.h)
-// and, as it arrives, the map window (sensors/). Export (export/) keeps no
-// state between commands: Print, Save and Version call its operations.
+// Export (export/) keeps no state between commands: Print, Save and Version
+// call its operations.
 #pragma once
 #include "catalogue_view.h"
 #include "fw_dialog.h"
 #include "krv_library.h"
 #include "loading_dlg.h"
 #include "main_controls.h"
+#include "map_dlg.h"
 #include "playback_controller.h"
 #include "sensor_readouts.h"
 #include "video_surfaces.h"
@@ -125,6 +127,7 @@ private:
     void OnFlip();
     void InitVolumeControl();
     void CreateSurfacesAndMap();
+    void CreateMapWindow();
     void ForwardMapPosition();
     // PlaybackHost.
     void ShowBusy() override { m_loading.ShowBusy(m_hWnd); }
@@ -177,6 +180,7 @@ private:
                               m_controls.m_btnMirror, m_controls.m_btnFlip},
                              m_playback.Player()};
     std::unique_ptr<VolumeMixer> m_volume;
+    BBMapDlg m_map;
     bool m_hasMixer = false;
     WindowLayout m_layout{*this, m_controls, m_catalogue, m_sensors};
 

@@ -7,13 +7,28 @@
 
 void CTessaroDlg::CreateSurfacesAndMap() {
     m_surfaces.Create();
-    // The map window arrives with its own subsystem.
+    CreateMapWindow();
+}
+
+void CTessaroDlg::CreateMapWindow() {
+    if (!m_map.Create(this)) return;
+    m_map.MoveWindow(775, 330, 305, 253);
+    m_map.ShowWindow(SW_HIDE);
+    m_map.FitBrowser();
 }
 
 void CTessaroDlg::LayoutVideoArea() {
     const RECT rc = GetClientRect();
     const bool fullScreen = m_layout.DisplayMode() == WindowLayout::ModeFullScreen;
     m_surfaces.Layout(rc.right, rc.bottom, fullScreen, m_playback.PhotoOpen(), m_playback.IsOpen());
+    if (fullScreen || !m_map.GetSafeHwnd()) return;
+    // The map panel: at its shown place when shown, visible while a recording
+    // is open and the map is not hidden.
+    const WindowLayout::MapState mapState = m_layout.GetMapState();
+    if (mapState == WindowLayout::MapShown) m_map.MoveWindow(rc.right - 315, rc.bottom - 390, 305, 253);
+    m_map.ShowWindow(m_playback.IsOpen() && mapState != WindowLayout::MapHidden ? SW_SHOW : SW_HIDE);
+    m_map.FitBrowser();
+    m_map.RefreshBrowser();
 }
 
 void CTessaroDlg::SetViewMode(int layout) {
@@ -21,7 +36,10 @@ void CTessaroDlg::SetViewMode(int layout) {
     LayoutVideoArea();
 }
 
-void CTessaroDlg::HidePlaybackSurfaces() { m_surfaces.HideAll(); }
+void CTessaroDlg::HidePlaybackSurfaces() {
+    m_surfaces.HideAll();
+    if (m_map.GetSafeHwnd()) m_map.ShowWindow(SW_HIDE);
+}
 
 void CTessaroDlg::OnViewToggle() {
     if (!m_playback.IsOpen()) return;
@@ -59,12 +77,17 @@ void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) { m_sensors.UpdateGSe
 // them to the map window, synchronously.
 void CTessaroDlg::SendPositionToMap() { SendMessage(WM_UPDATE_MAP); }
 
+// The texts stay with the readouts until the map window exists.
 void CTessaroDlg::ForwardMapPosition() {
-    // The map window calls the page's DrawCurrent with
-    // m_sensors.Data().MapLatitude() and MapLongitude() once it exists.
+    if (!m_map.GetSafeHwnd()) return;
+    const sensors::SensorData& data = m_sensors.Data();
+    m_map.CallDrawCurrent(CString::FromAnsi(data.MapLatitude().c_str()),
+                          CString::FromAnsi(data.MapLongitude().c_str()));
 }
 
-void CTessaroDlg::LoadMapPage(int kind) { (void)kind; }
+void CTessaroDlg::LoadMapPage(int kind) {
+    if (m_map.GetSafeHwnd()) m_map.LoadMapPage(kind);
+}
 
 // ------------------------------------------------------------ volume
 
