@@ -33,7 +33,7 @@ viewer_count() { ui count-procs Tessaro.exe; }
 
 # Waits for a visible notification whose message label (IDC_NOTIFY_MESSAGE) matches $1.
 notify_wait() {
-  ui wait-text "${NOTIFY[@]}" --id "$IDC_NOTIFY_MESSAGE" --match "$1" --timeout 10000 >/dev/null ||
+  ui wait-text "${NOTIFY[@]}" --id "$IDC_NOTIFY_MESSAGE" --match "$1" --timeout 20000 >/dev/null ||
     ui_fail "no notification matching '$1'"
 }
 
