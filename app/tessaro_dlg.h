@@ -30,7 +30,7 @@
 #include "volume_mixer.h"
 #include "window_layout.h"
 
-class CTessaroDlg : public CDialog, private PlaybackHost {
+class CTessaroDlg : public CDialog, private PlaybackHost, private LayoutHost {
 public:
     CTessaroDlg();
     ~CTessaroDlg() override;
@@ -134,6 +134,10 @@ private:
     void ShowPhoto(bool on) override { m_surfaces.ShowPhotoOnFirstSurface(on); }
     bool IsNormalMode() const override { return m_layout.DisplayMode() == WindowLayout::ModeNormal; }
     void SetMovable(bool on) override { m_layout.SetDraggable(on); }
+    // LayoutHost (LayoutVideoArea above).
+    void CollapseVideoWindows() override { m_surfaces.CollapseAll(); }
+    CWnd& CurrentPictureWindow() override { return m_surfaces.CurrentPictureWindow(m_playback.PhotoOpen()); }
+    bool RecordingOpen() const override { return m_playback.IsOpen(); }
 
     // Export and information: still to come (tessaro_pending.cpp).
     void OnPrint();
@@ -177,7 +181,7 @@ private:
                              m_playback.Player()};
     std::unique_ptr<VolumeMixer> m_volume;
     bool m_hasMixer = false;
-    WindowLayout m_layout{*this, m_controls, m_catalogue, m_sensors};
+    WindowLayout m_layout{*this, *this, m_controls, m_catalogue, m_sensors};
 
     // The program folder, with a trailing backslash.
     CString m_programFolder;

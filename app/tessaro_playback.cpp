@@ -14,6 +14,7 @@ void CTessaroDlg::LayoutVideoArea() {
     const RECT rc = GetClientRect();
     const bool fullScreen = m_layout.DisplayMode() == WindowLayout::ModeFullScreen;
     m_surfaces.Layout(rc.right, rc.bottom, fullScreen, m_playback.PhotoOpen(), m_playback.IsOpen());
+    m_layout.LayoutMapPanel(m_playback.IsOpen());
 }
 
 void CTessaroDlg::SetViewMode(int layout) {
@@ -21,7 +22,10 @@ void CTessaroDlg::SetViewMode(int layout) {
     LayoutVideoArea();
 }
 
-void CTessaroDlg::HidePlaybackSurfaces() { m_surfaces.HideAll(); }
+void CTessaroDlg::HidePlaybackSurfaces() {
+    m_surfaces.HideAll();
+    m_layout.HideMapPanel();
+}
 
 void CTessaroDlg::OnViewToggle() {
     if (!m_playback.IsOpen()) return;
