@@ -134,7 +134,7 @@ private:
     void ShowPhoto(bool on) override { m_surfaces.ShowPhotoOnFirstSurface(on); }
     bool IsNormalMode() const override { return m_layout.DisplayMode() == WindowLayout::ModeNormal; }
     void SetMovable(bool on) override { m_layout.SetDraggable(on); }
-    // LayoutHost (LayoutVideoArea above).
+    // LayoutHost (LayoutVideoArea above, RefitVideo below).
     void CollapseVideoWindows() override { m_surfaces.CollapseAll(); }
     CWnd& CurrentPictureWindow() override { return m_surfaces.CurrentPictureWindow(m_playback.PhotoOpen()); }
     bool RecordingOpen() const override { return m_playback.IsOpen(); }
@@ -148,7 +148,7 @@ private:
     void InitMediaGraph();
     void CheckMediaComponents();
     void RepaintVideo();
-    void RefitVideo();
+    void RefitVideo() override;
 
     HICON m_hIcon = nullptr;
     MainControls m_controls;

@@ -272,8 +272,11 @@ void WindowLayout::SetMaximizeImages(bool restore) {
     b.Invalidate();
 }
 
+// The window's background again. The children are left alone: each control
+// shown or moved paints itself, and a paused picture (which a repaint of its
+// surface would clear) stays.
 void WindowLayout::Repaint() {
-    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
 }
 
 void WindowLayout::SetDisplayMode(int mode) {
@@ -308,7 +311,10 @@ void WindowLayout::SetDisplayMode(int mode) {
         PlaceMaximisedControls();
         SetMaximizeImages(true);
     }
-    Repaint();
+    // The whole window painted at once; then a paused picture, which that
+    // paint has cleared from its surface, is delivered again.
+    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    m_host.RefitVideo();
 }
 
 void WindowLayout::RequestFullScreen() {

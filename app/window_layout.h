@@ -22,6 +22,8 @@ public:
     virtual CWnd& CurrentPictureWindow() = 0;
     // A recording (or photo) is open: the play state is not stopped.
     virtual bool RecordingOpen() const = 0;
+    // A paused or stopped picture delivered again at its surface's size.
+    virtual void RefitVideo() = 0;
 
 protected:
     ~LayoutHost() = default;
