@@ -7,7 +7,8 @@
 
 void CTessaroDlg::CreateSurfacesAndMap() {
     m_surfaces.Create();
-    // The map window arrives with its own subsystem.
+    // The map window arrives with its own subsystem; once created, the layout
+    // places it through m_layout.SetMapPanel (see window_layout.h).
 }
 
 void CTessaroDlg::LayoutVideoArea() {

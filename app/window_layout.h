@@ -69,7 +69,9 @@ public:
                  SensorReadouts& sensors)
         : m_window(window), m_host(host), m_controls(controls), m_catalogue(catalogue), m_sensors(sensors) {}
 
-    // The map window the layout places (until one is given, nothing is placed).
+    // The map window the layout places (until one is given, nothing is
+    // placed). The main window keeps a MapWindowPanel<BBMapDlg> over its map
+    // window and hands it over once the window is created.
     void SetMapPanel(layout::MapPanel& panel) { m_map.SetPanel(panel); }
 
     // Every background piece, loaded once.

@@ -6,7 +6,8 @@
 #     pieces on screen against their bitmaps in both modes, no magenta, the
 #     maximise and restore images, dragging in normal mode only, the map
 #     states (Hide, Show, Expand with its refusals), full screen showing only
-#     the picture, and Escape bringing every control back, also from maximised;
+#     the picture, Escape bringing every control back, also from maximised,
+#     and the card's removal returning to normal mode;
 #   1280x1024: the maximised places (position slider at x 28) and pieces;
 #   1024x768: Maximize refused, full screen and back;
 #   1024x600: full screen keeps the screen's size (no height guard).
@@ -374,6 +375,23 @@ wide)
   sleep 0.3
   ui_assert_eq "$centred" "$(window_rect)" "Escape in normal mode"
   ui_ok "full screen from maximised, Escape: the normal layout with the maximise image"
+
+  # --- The card removed while maximised, and while in full screen ---------------
+  maximise
+  wine "$DRIVECTL" notify 'E:\' "$VIEWER_HWND" "$WM_DRIVE_NOTIFY" {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&- ||
+    ui_fail "removal notification not delivered"
+  ui_wait_for 5000 window_is "$centred" || ui_fail "card removed while maximised: $(window_rect)"
+  sleep 0.5
+  check_controls normal shown
+  shows_image "$IDC_MAXIMIZE" "$IDB_MAXIMIZE_NORMAL" || ui_fail "maximise image after the card was removed"
+  click "$IDC_FULL_SCREEN"
+  ui_wait_for 5000 window_is "0 0 $SW $SH" || ui_fail "full screen: $(window_rect)"
+  wine "$DRIVECTL" notify 'E:\' "$VIEWER_HWND" "$WM_DRIVE_NOTIFY" {UI_SERVER_IN}>&- {UI_SERVER_OUT}<&- ||
+    ui_fail "removal notification not delivered"
+  ui_wait_for 5000 window_is "$centred" || ui_fail "card removed in full screen: $(window_rect)"
+  sleep 0.5
+  check_controls normal shown
+  ui_ok "the card removed: back to normal mode from maximised and from full screen"
   ;;
 
 narrow)
