@@ -3,6 +3,9 @@
 //   paint_probe HWND repaint RUNS
 //       a full repaint of the window and all its children (invalidate, erase,
 //       paint now), each from an idle display; one time per line, in ms
+//   paint_probe HWND repaint-own RUNS
+//       the same for the window alone (its background and WM_PAINT; the
+//       children are not painted)
 //   paint_probe HWND profile RUNS
 //       where a full repaint's time goes: "ID CLASS MS" for the window's own
 //       paint (first line) and for each visible direct child with its children
@@ -20,7 +23,8 @@
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
         fwprintf(stderr,
-                 L"usage: paint_probe HWND repaint|profile RUNS | command ID | message MSG [IGNORE_ID [SETTLE_MS]]\n");
+                 L"usage: paint_probe HWND repaint|repaint-own|profile RUNS | command ID | message MSG [IGNORE_ID "
+                 L"[SETTLE_MS]]\n");
         return 2;
     }
     HWND target = reinterpret_cast<HWND>(static_cast<INT_PTR>(wcstoll(argv[1], nullptr, 0)));
@@ -37,8 +41,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!p) return 1;
     ZeroMemory(p, sizeof *p);
     p->target = target;
-    if (what == L"repaint" || what == L"profile") {
-        p->action = what == L"repaint" ? kProbeRepaint : kProbeProfile;
+    if (what == L"repaint" || what == L"repaint-own" || what == L"profile") {
+        p->action = what == L"repaint" ? kProbeRepaint : what == L"profile" ? kProbeProfile : kProbeRepaintOwn;
         p->runs = value;
     } else if (what == L"command" || what == L"message") {
         p->action = what == L"command" ? kProbeCommand : kProbeMessage;

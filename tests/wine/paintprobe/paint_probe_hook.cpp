@@ -63,7 +63,8 @@ bool Dirty(HWND top, HWND ignore) {
 }
 
 void Repaint(ProbeShared& p) {
-    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW;
+    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW |
+                       (p.action == kProbeRepaintOwn ? RDW_NOCHILDREN : RDW_ALLCHILDREN);
     const LONG runs = std::min<LONG>(p.runs, 256);
     for (LONG i = 0; i < runs; ++i) {
         // Each paint from an idle display: the previous frame has been taken.
@@ -152,7 +153,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPAR
         if (p && m->hwnd == p->target) {
             busy = true;
             p->count = 0;
-            if (p->action == kProbeRepaint) Repaint(*p);
+            if (p->action == kProbeRepaint || p->action == kProbeRepaintOwn) Repaint(*p);
             else if (p->action == kProbeProfile) Profile(*p);
             else CommandToLastPaint(*p);
             InterlockedExchange(&p->done, 1);

@@ -7,10 +7,11 @@
 #define PROBE_MESSAGE_NAME L"TessaroTestPaintProbe"
 
 enum ProbeAction : LONG {
-    kProbeRepaint = 1,  // a full repaint of the window and every child, `runs` times
-    kProbeCommand = 2,  // WM_COMMAND `param` sent to the window, then its paints
-    kProbeMessage = 3,  // message `param` sent to the window, then its paints
-    kProbeProfile = 4,  // the window's own repaint and each child's, `runs` times
+    kProbeRepaint = 1,     // a full repaint of the window and every child, `runs` times
+    kProbeCommand = 2,     // WM_COMMAND `param` sent to the window, then its paints
+    kProbeMessage = 3,     // message `param` sent to the window, then its paints
+    kProbeProfile = 4,     // the window's own repaint and each child's, `runs` times
+    kProbeRepaintOwn = 5,  // the window's own repaint (background and WM_PAINT, no child), `runs` times
 };
 
 struct ProbeShared {
