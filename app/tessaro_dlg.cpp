@@ -132,7 +132,7 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
         OnSize(type, cx, cy);
     });
     map.On(WM_ERASEBKGND, [this](WPARAM wp, LPARAM) -> LRESULT {
-        m_layout.PaintBackground(reinterpret_cast<HDC>(wp));
+        m_layout.PaintSkinBackground(reinterpret_cast<HDC>(wp));
         return TRUE;
     });
     map.On(WM_PAINT, [this](WPARAM, LPARAM) { return OnPaint(); });
@@ -282,11 +282,7 @@ void CTessaroDlg::OnCloseCommand() {
     ::ExitProcess(0);
 }
 
-void CTessaroDlg::OnEscapeReleased() {
-    if (m_layout.DisplayMode() != WindowLayout::ModeFullScreen) return;
-    m_layout.SetDraggable(true);
-    SetDisplayMode(WindowLayout::ModeNormal);
-}
+void CTessaroDlg::OnEscapeReleased() { m_layout.RequestLeaveFullScreen(); }
 
 void CTessaroDlg::OnSpaceReleased() {
     if (ShownListCount() > 0) m_playback.OnPlay();
@@ -349,6 +345,5 @@ void CTessaroDlg::ShowMap() { m_layout.ShowMap(); }
 void CTessaroDlg::ExpandMap() {
     m_layout.ExpandMap(m_sensors.Data().GpsValid(), m_sensors.Data().GSensorBytes() != 0);
 }
-// Full screen and maximised come with the full layout of the skin.
-void CTessaroDlg::OnFullScreen() {}
-void CTessaroDlg::OnMaximize() {}
+void CTessaroDlg::OnFullScreen() { m_layout.RequestFullScreen(); }
+void CTessaroDlg::OnMaximize() { m_layout.RequestMaximize(); }

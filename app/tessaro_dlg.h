@@ -33,7 +33,7 @@
 #include "volume_mixer.h"
 #include "window_layout.h"
 
-class CTessaroDlg : public CDialog, private PlaybackHost {
+class CTessaroDlg : public CDialog, private PlaybackHost, private LayoutHost {
 public:
     CTessaroDlg();
     ~CTessaroDlg() override;
@@ -138,6 +138,10 @@ private:
     void ShowPhoto(bool on) override { m_surfaces.ShowPhotoOnFirstSurface(on); }
     bool IsNormalMode() const override { return m_layout.DisplayMode() == WindowLayout::ModeNormal; }
     void SetMovable(bool on) override { m_layout.SetDraggable(on); }
+    // LayoutHost (LayoutVideoArea above, RefitVideo below).
+    void CollapseVideoWindows() override { m_surfaces.CollapseAll(); }
+    CWnd& CurrentPictureWindow() override { return m_surfaces.CurrentPictureWindow(m_playback.PhotoOpen()); }
+    bool RecordingOpen() const override { return m_playback.IsOpen(); }
 
     // Print, Save and Version (tessaro_export.cpp, export/).
     void OnPrint();
@@ -148,7 +152,7 @@ private:
     void InitMediaGraph();
     void CheckMediaComponents();
     void RepaintVideo();
-    void RefitVideo();
+    void RefitVideo() override;
 
     HICON m_hIcon = nullptr;
     MainControls m_controls;
@@ -181,8 +185,9 @@ private:
                              m_playback.Player()};
     std::unique_ptr<VolumeMixer> m_volume;
     BBMapDlg m_map;
+    MapWindowPanel<BBMapDlg> m_mapPanel{m_map};
     bool m_hasMixer = false;
-    WindowLayout m_layout{*this, m_controls, m_catalogue, m_sensors};
+    WindowLayout m_layout{*this, *this, m_controls, m_catalogue, m_sensors};
 
     // The program folder, with a trailing backslash.
     CString m_programFolder;

@@ -15,20 +15,14 @@ void CTessaroDlg::CreateMapWindow() {
     m_map.MoveWindow(775, 330, 305, 253);
     m_map.ShowWindow(SW_HIDE);
     m_map.FitBrowser();
+    m_layout.SetMapPanel(m_mapPanel);
 }
 
 void CTessaroDlg::LayoutVideoArea() {
     const RECT rc = GetClientRect();
     const bool fullScreen = m_layout.DisplayMode() == WindowLayout::ModeFullScreen;
     m_surfaces.Layout(rc.right, rc.bottom, fullScreen, m_playback.PhotoOpen(), m_playback.IsOpen());
-    if (fullScreen || !m_map.GetSafeHwnd()) return;
-    // The map panel: at its shown place when shown, visible while a recording
-    // is open and the map is not hidden.
-    const WindowLayout::MapState mapState = m_layout.GetMapState();
-    if (mapState == WindowLayout::MapShown) m_map.MoveWindow(rc.right - 315, rc.bottom - 390, 305, 253);
-    m_map.ShowWindow(m_playback.IsOpen() && mapState != WindowLayout::MapHidden ? SW_SHOW : SW_HIDE);
-    m_map.FitBrowser();
-    m_map.RefreshBrowser();
+    m_layout.LayoutMapPanel(m_playback.IsOpen());
 }
 
 void CTessaroDlg::SetViewMode(int layout) {
@@ -38,7 +32,7 @@ void CTessaroDlg::SetViewMode(int layout) {
 
 void CTessaroDlg::HidePlaybackSurfaces() {
     m_surfaces.HideAll();
-    if (m_map.GetSafeHwnd()) m_map.ShowWindow(SW_HIDE);
+    m_layout.HideMapPanel();
 }
 
 void CTessaroDlg::OnViewToggle() {

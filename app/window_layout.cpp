@@ -4,51 +4,24 @@
 #include "catalogue_view.h"
 #include "control_ids.h"
 #include "main_controls.h"
-#include "mem_dc.h"
 #include "sensor_readouts.h"
 
 namespace {
 
-// Control places in normal mode (x, y, width, height).
-struct Place {
-    UINT id;
-    int x, y, w, h;
-};
-const Place kNormalPlaces[] = {
-    {IDC_CLOSE, 1067, 2, 17, 17},           {IDC_FULL_SCREEN, 995, 2, 17, 17},
-    {IDC_MINIMIZE, 1019, 2, 17, 17},        {IDC_MAXIMIZE, 1043, 2, 17, 17},
-    {IDC_FILTER_NORMAL, 784, 41, 16, 16},   {IDC_LABEL_NORMAL, 803, 41, 44, 30},
-    {IDC_FILTER_EVENT, 854, 41, 16, 16},    {IDC_LABEL_EVENT, 873, 41, 44, 30},
-    {IDC_FILTER_PARK, 924, 41, 16, 16},     {IDC_LABEL_PARK, 943, 41, 44, 30},
-    {IDC_FILTER_PHOTO, 994, 41, 16, 16},    {IDC_LABEL_PHOTO, 1013, 41, 44, 30},
-    {IDC_TIME_RANGE, 790, 38, 270, 27},     {IDC_GPS_TIME, 790, 68, 240, 27},
-    {IDC_GPS_LATITUDE, 790, 98, 240, 27},   {IDC_GPS_LONGITUDE, 790, 128, 240, 27},
-    {IDC_POSITION_SLIDER, 28, 459, 571, 9}, {IDC_ELAPSED, 690, 459, 45, 15},
-    {IDC_DURATION, 735, 459, 35, 15},       {IDC_VOLUME_SLIDER, 322, 500, 100, 14},
-    {IDC_CHANNEL_VIEW, 493, 503, 51, 15},   {IDC_MIRROR, 593, 503, 51, 15},
-    {IDC_FLIP, 693, 503, 51, 15},           {IDC_GSENSOR_GRAPH, 140, 528, 630, 108},
-    {IDC_GSENSOR_X, 37, 573, 90, 18},       {IDC_GSENSOR_Y, 37, 592, 90, 18},
-    {IDC_GSENSOR_Z, 37, 610, 90, 18},       {IDC_MAP_HIDE, 987, 598, 19, 18},
-    {IDC_MAP_SHOW, 1017, 598, 19, 18},      {IDC_MAP_EXPAND, 1047, 598, 19, 18},
-    {IDC_CLOCK, 785, 600, 190, 15},         {IDC_PREVIOUS, 450, 660, 42, 38},
-    {IDC_PLAY, 492, 650, 63, 59},           {IDC_STOP, 555, 650, 63, 59},
-    {IDC_NEXT, 618, 660, 42, 38},           {IDC_FILE_OPEN, 826, 652, 50, 50},
-    {IDC_PRINT, 893, 652, 50, 50},          {IDC_SAVE, 960, 652, 50, 50},
-    {IDC_VERSION, 1027, 652, 50, 50},
+using layout::Box;
+
+// The image of each background piece, in the order of layout::Piece.
+const UINT kPieceBitmaps[layout::kPieceCount] = {
+    IDB_WINDOW_BACKGROUND, IDB_BORDER_LEFT,        IDB_BORDER_RIGHT,     IDB_TITLE_MIDDLE,       IDB_BOTTOM_BAR,
+    IDB_POSITION_BAR,      IDB_CONTROL_BAR,        IDB_TITLE_LEFT,       IDB_TITLE_RIGHT,        IDB_FILTER_PANEL,
+    IDB_CONTROL_BAR_LEFT,  IDB_CONTROL_BAR_VOLUME, IDB_CONTROL_BAR_VIEW, IDB_CONTROL_BAR_MIRROR, IDB_CONTROL_BAR_FLIP,
+    IDB_GSENSOR_PANEL,     IDB_MAP_BUTTON_PANEL,   IDB_BOTTOM_BAR_LEFT,  IDB_BOTTOM_BAR_RIGHT,   IDB_BOTTOM_BAR_MIDDLE,
+    IDB_VIDEO_AREA,        IDB_MAP_PANEL,          IDB_DIGIT_BLANK,
 };
 
-// The four GPS labels, shown only while the map is expanded.
-const UINT kGpsLabels[] = {IDC_TIME_RANGE, IDC_GPS_TIME, IDC_GPS_LONGITUDE, IDC_GPS_LATITUDE};
 // Type filters and their labels.
 const UINT kFilters[] = {IDC_FILTER_NORMAL, IDC_FILTER_EVENT, IDC_FILTER_PARK, IDC_FILTER_PHOTO,
                          IDC_LABEL_NORMAL,  IDC_LABEL_EVENT,  IDC_LABEL_PARK,  IDC_LABEL_PHOTO};
-// Shown by ShowAllControls whatever the map state.
-const UINT kAlwaysShown[] = {IDC_MAP_HIDE,  IDC_MAP_SHOW,      IDC_MAP_EXPAND,      IDC_SAVE,       IDC_PRINT,
-                             IDC_VERSION,   IDC_PLAY,          IDC_STOP,            IDC_NEXT,       IDC_PREVIOUS,
-                             IDC_CHANNEL_VIEW, IDC_MIRROR,     IDC_FLIP,            IDC_POSITION_SLIDER,
-                             IDC_VOLUME_SLIDER, IDC_GSENSOR_GRAPH, IDC_GSENSOR_X,   IDC_GSENSOR_Y,  IDC_GSENSOR_Z,
-                             IDC_CLOCK,     IDC_ELAPSED,       IDC_DURATION};
-const UINT kWindowButtons[] = {IDC_CLOSE, IDC_MINIMIZE, IDC_FULL_SCREEN, IDC_MAXIMIZE};
 
 // Labels: initial text, colour, bold (bold ones are single-line, vertically centred).
 struct LabelSkin {
@@ -84,42 +57,73 @@ const ButtonSkin kButtonSkins[] = {
     {&MainControls::m_btnClose, IDB_CLOSE_NORMAL, IDB_CLOSE_PRESSED, IDB_CLOSE_HOVER, IDB_CLOSE_DISABLED, 0, 0},
     {&MainControls::m_btnFullScreen, IDB_FULL_SCREEN_NORMAL, IDB_FULL_SCREEN_PRESSED, IDB_FULL_SCREEN_HOVER,
      IDB_FULL_SCREEN_DISABLED, 0, 0},
-    {&MainControls::m_btnMaximize, IDB_MAXIMIZE_NORMAL, IDB_MAXIMIZE_PRESSED, IDB_MAXIMIZE_HOVER,
-     IDB_MAXIMIZE_DISABLED, 0, 0},
-    {&MainControls::m_btnMinimize, IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_HOVER,
-     IDB_MINIMIZE_DISABLED, 0, 0},
-    {&MainControls::m_btnFilterNormal, IDB_CHECK_OFF, IDB_CHECK_ON, 0, IDB_CHECK_DISABLED, IDB_CHECK_OFF, IDB_CHECK_OFF},
+    {&MainControls::m_btnMaximize, IDB_MAXIMIZE_NORMAL, IDB_MAXIMIZE_PRESSED, IDB_MAXIMIZE_HOVER, IDB_MAXIMIZE_DISABLED,
+     0, 0},
+    {&MainControls::m_btnMinimize, IDB_MINIMIZE_NORMAL, IDB_MINIMIZE_PRESSED, IDB_MINIMIZE_HOVER, IDB_MINIMIZE_DISABLED,
+     0, 0},
+    {&MainControls::m_btnFilterNormal, IDB_CHECK_OFF, IDB_CHECK_ON, 0, IDB_CHECK_DISABLED, IDB_CHECK_OFF,
+     IDB_CHECK_OFF},
     {&MainControls::m_btnFilterEvent, IDB_CHECK_OFF, IDB_CHECK_ON, 0, IDB_CHECK_DISABLED, IDB_CHECK_OFF, IDB_CHECK_OFF},
     {&MainControls::m_btnFilterPark, IDB_CHECK_OFF, IDB_CHECK_ON, 0, IDB_CHECK_DISABLED, IDB_CHECK_OFF, IDB_CHECK_OFF},
     {&MainControls::m_btnFilterPhoto, IDB_CHECK_OFF, IDB_CHECK_ON, 0, IDB_CHECK_DISABLED, IDB_CHECK_OFF, IDB_CHECK_OFF},
-    {&MainControls::m_btnMapHide, IDB_MAP_HIDE_NORMAL, IDB_MAP_HIDE_PRESSED, IDB_MAP_HIDE_HOVER,
-     IDB_MAP_HIDE_DISABLED, IDB_MAP_HIDE_NORMAL, IDB_MAP_HIDE_NORMAL},
-    {&MainControls::m_btnMapShow, IDB_MAP_SHOW_NORMAL, IDB_MAP_SHOW_PRESSED, IDB_MAP_SHOW_HOVER,
-     IDB_MAP_SHOW_DISABLED, IDB_MAP_SHOW_NORMAL, IDB_MAP_SHOW_NORMAL},
+    {&MainControls::m_btnMapHide, IDB_MAP_HIDE_NORMAL, IDB_MAP_HIDE_PRESSED, IDB_MAP_HIDE_HOVER, IDB_MAP_HIDE_DISABLED,
+     IDB_MAP_HIDE_NORMAL, IDB_MAP_HIDE_NORMAL},
+    {&MainControls::m_btnMapShow, IDB_MAP_SHOW_NORMAL, IDB_MAP_SHOW_PRESSED, IDB_MAP_SHOW_HOVER, IDB_MAP_SHOW_DISABLED,
+     IDB_MAP_SHOW_NORMAL, IDB_MAP_SHOW_NORMAL},
     {&MainControls::m_btnMapExpand, IDB_MAP_EXPAND_NORMAL, IDB_MAP_EXPAND_PRESSED, IDB_MAP_EXPAND_HOVER,
      IDB_MAP_EXPAND_DISABLED, IDB_MAP_EXPAND_NORMAL, IDB_MAP_EXPAND_NORMAL},
     {&MainControls::m_btnFileOpen, IDB_FILE_OPEN_NORMAL, IDB_FILE_OPEN_PRESSED, IDB_FILE_OPEN_HOVER,
      IDB_FILE_OPEN_DISABLED, 0, 0},
     {&MainControls::m_btnSave, IDB_SAVE_NORMAL, IDB_SAVE_PRESSED, IDB_SAVE_HOVER, IDB_SAVE_DISABLED, 0, 0},
     {&MainControls::m_btnPrint, IDB_PRINT_NORMAL, IDB_PRINT_PRESSED, IDB_PRINT_HOVER, IDB_PRINT_DISABLED, 0, 0},
-    {&MainControls::m_btnVersion, IDB_VERSION_NORMAL, IDB_VERSION_PRESSED, IDB_VERSION_HOVER, IDB_VERSION_DISABLED,
-     0, 0},
+    {&MainControls::m_btnVersion, IDB_VERSION_NORMAL, IDB_VERSION_PRESSED, IDB_VERSION_HOVER, IDB_VERSION_DISABLED, 0,
+     0},
     {&MainControls::m_btnPlay, IDB_PLAY_NORMAL, IDB_PLAY_PRESSED, IDB_PLAY_HOVER, IDB_PLAY_DISABLED, 0, 0},
     {&MainControls::m_btnStop, IDB_STOP_NORMAL, IDB_STOP_PRESSED, IDB_STOP_HOVER, IDB_STOP_DISABLED, 0, 0},
-    {&MainControls::m_btnPrevious, IDB_PREVIOUS_NORMAL, IDB_PREVIOUS_PRESSED, IDB_PREVIOUS_HOVER,
-     IDB_PREVIOUS_DISABLED, 0, 0},
+    {&MainControls::m_btnPrevious, IDB_PREVIOUS_NORMAL, IDB_PREVIOUS_PRESSED, IDB_PREVIOUS_HOVER, IDB_PREVIOUS_DISABLED,
+     0, 0},
     {&MainControls::m_btnNext, IDB_NEXT_NORMAL, IDB_NEXT_PRESSED, IDB_NEXT_HOVER, IDB_NEXT_DISABLED, 0, 0},
-    {&MainControls::m_btnChannelView, IDB_TOGGLE_OFF, IDB_TOGGLE_ON, 0, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF,
-     IDB_TOGGLE_OFF},
+    {&MainControls::m_btnChannelView, IDB_TOGGLE_OFF, IDB_TOGGLE_ON, 0, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF},
     {&MainControls::m_btnMirror, IDB_TOGGLE_OFF, IDB_TOGGLE_ON, 0, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF},
     {&MainControls::m_btnFlip, IDB_TOGGLE_OFF, IDB_TOGGLE_ON, 0, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF, IDB_TOGGLE_OFF},
 };
 
-void Show(CWnd& window, UINT id, bool show) { ::ShowWindow(window.GetDlgItem(id), show ? SW_SHOW : SW_HIDE); }
+// Moves, shows and hides many controls of a window in one batch; a control
+// already at its place, or already shown or hidden, is left alone. The
+// window's background under them is erased with its next paint, not once per
+// control.
+class ControlBatch {
+public:
+    ControlBatch(CWnd& window, int count) : m_window(window), m_dwp(::BeginDeferWindowPos(count)) {}
+    ~ControlBatch() {
+        if (m_dwp) ::EndDeferWindowPos(m_dwp);
+    }
+    void Move(UINT id, const Box& b) {
+        HWND control = m_window.GetDlgItem(id);
+        if (!control) return;
+        RECT r{};
+        ::GetWindowRect(control, &r);
+        ::MapWindowPoints(nullptr, m_window, reinterpret_cast<POINT*>(&r), 2);
+        if (r.left != b.x || r.top != b.y || r.right - r.left != b.w || r.bottom - r.top != b.h) Set(control, b, 0);
+    }
+    void Show(UINT id, bool show) {
+        HWND control = m_window.GetDlgItem(id);
+        if (control && ((::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) != show)
+            Set(control, {}, SWP_NOMOVE | SWP_NOSIZE | (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+    }
+
+private:
+    void Set(HWND control, const Box& b, UINT extra) {
+        const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_DEFERERASE | extra;
+        if (m_dwp) m_dwp = ::DeferWindowPos(m_dwp, control, nullptr, b.x, b.y, b.w, b.h, flags);
+        if (!m_dwp) ::SetWindowPos(control, nullptr, b.x, b.y, b.w, b.h, flags);
+    }
+
+    CWnd& m_window;
+    HDWP m_dwp;
+};
 
 }  // namespace
-
-void WindowLayout::LoadSkin() { m_background.LoadBitmap(IDB_WINDOW_BACKGROUND); }
 
 void WindowLayout::ApplySkin(int mirrorState, int flipState) {
     MainControls& c = m_controls;
@@ -136,7 +140,7 @@ void WindowLayout::ApplySkin(int mirrorState, int flipState) {
     c.m_sldVolume.SetFocusRectOption(false);
     c.m_sldVolume.SetRange(0, 10);
     for (int i = 0; i < 4; ++i) c.FilterButton(i)->SetCheck(1);
-    m_mapState = MapShown;
+    m_map.Reset(MapShown);
     CheckMapButtons();
     c.m_btnChannelView.SetCheck(0);
     c.m_btnMirror.SetCheck(mirrorState == 1);
@@ -159,86 +163,275 @@ void WindowLayout::ApplySkin(int mirrorState, int flipState) {
 void WindowLayout::SetToolTips() {
     MainControls& c = m_controls;
     const std::pair<CSkinButton*, const wchar_t*> tips[] = {
-        {&c.m_btnClose, L"close"},          {&c.m_btnMinimize, L"minimization"}, {&c.m_btnFullScreen, L"Full Screen"},
-        {&c.m_btnMaximize, L"Maximize"},    {&c.m_btnPlay, L"Play"},             {&c.m_btnStop, L"Stop"},
-        {&c.m_btnNext, L"Next"},            {&c.m_btnPrevious, L"Previous"},     {&c.m_btnFileOpen, L"File Open"},
-        {&c.m_btnSave, L"Save"},            {&c.m_btnPrint, L"Print"},           {&c.m_btnVersion, L"Version"},
-        {&c.m_btnMapHide, L"GPS Hide"},     {&c.m_btnMapShow, L"GPS Show"},      {&c.m_btnMapExpand, L"GPS Expand"},
+        {&c.m_btnClose, L"close"},
+        {&c.m_btnMinimize, L"minimization"},
+        {&c.m_btnFullScreen, L"Full Screen"},
+        {&c.m_btnMaximize, L"Maximize"},
+        {&c.m_btnPlay, L"Play"},
+        {&c.m_btnStop, L"Stop"},
+        {&c.m_btnNext, L"Next"},
+        {&c.m_btnPrevious, L"Previous"},
+        {&c.m_btnFileOpen, L"File Open"},
+        {&c.m_btnSave, L"Save"},
+        {&c.m_btnPrint, L"Print"},
+        {&c.m_btnVersion, L"Version"},
+        {&c.m_btnMapHide, L"GPS Hide"},
+        {&c.m_btnMapShow, L"GPS Show"},
+        {&c.m_btnMapExpand, L"GPS Expand"},
     };
     for (const auto& t : tips) t.first->SetTipText(t.second);
 }
 
+// ------------------------------------------------------------ background
+
+void WindowLayout::LoadSkin() {
+    m_skinComplete = true;
+    for (int i = 0; i < layout::kPieceCount; ++i) m_skinComplete &= m_pieces[i].LoadBitmap(kPieceBitmaps[i]);
+    m_filterStrip.LoadBitmap(IDB_FILTER_STRIP);
+}
+
+void WindowLayout::ComposePieces(HDC target, int w, int h) const {
+    CDC source;
+    if (!source.CreateCompatibleDC(target)) return;
+    const HGDIOBJ old = ::GetCurrentObject(source, OBJ_BITMAP);
+    const int oldMode = ::SetStretchBltMode(target, COLORONCOLOR);
+    for (const layout::PieceDraw& d : layout::BackgroundDraws(w, h)) {
+        // A piece that could not be loaded is left out: what lies beneath shows.
+        const CBitmap& image = m_pieces[d.piece];
+        if (!image) continue;
+        ::SelectObject(source, image);
+        const Box size = layout::PieceSize(d.piece);
+        if (d.stretch && (d.dest.w != size.w || d.dest.h != size.h))
+            ::StretchBlt(target, d.dest.x, d.dest.y, d.dest.w, d.dest.h, source, 0, 0, size.w, size.h, SRCCOPY);
+        else ::BitBlt(target, d.dest.x, d.dest.y, size.w, size.h, source, 0, 0, SRCCOPY);
+    }
+    ::SetStretchBltMode(target, oldMode);
+    ::SelectObject(source, old);
+}
+
+HDC WindowLayout::Composition(HDC dc, int w, int h) {
+    for (int i = 0; i < 2; ++i) {
+        SkinBuffer& b = m_compositions[i];
+        if (b.buffer.IsValid() && b.size.cx == w && b.size.cy == h) {
+            m_lastComposition = i;
+            return b.buffer;
+        }
+    }
+    const int slot = m_lastComposition == 0 ? 1 : 0;
+    SkinBuffer& b = m_compositions[slot];
+    b.size = {0, 0};
+    if (!b.buffer.Ensure(dc, w, h)) return nullptr;
+    ComposePieces(b.buffer, w, h);
+    b.size = {w, h};
+    m_lastComposition = slot;
+    return b.buffer;
+}
+
+void WindowLayout::PaintSkinBackground(HDC dc) {
+    const RECT rc = m_window.GetClientRect();
+    const int w = rc.right, h = rc.bottom;
+    // The off-screen buffer over the client area. With every piece loaded,
+    // the pieces cover it whole and depend only on the client size: they are
+    // composed once per size (the two sizes last used are kept, normal and
+    // maximised), and only the speed cells are drawn again on every paint.
+    // With a piece missing, every paint composes anew over a copy of dc, which
+    // shows where that piece would be.
+    HDC frame = nullptr;
+    if (m_skinComplete) {
+        frame = Composition(dc, w, h);
+    } else if (m_fallback.Ensure(dc, w, h)) {
+        frame = m_fallback;
+        ::BitBlt(frame, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+        ComposePieces(frame, w, h);
+    }
+    if (!frame) return;
+    m_sensors.PaintSpeed(frame, h, m_displayMode == ModeFullScreen);
+    for (int i = 0; i < MainControls::kLabelCount; ++i) m_controls.Labels()[i]->CaptureBackground(frame);
+    // One copy to the screen, of the part that is to be painted.
+    RECT clip{0, 0, w, h};
+    if (::GetClipBox(dc, &clip) == NULLREGION) return;
+    ::BitBlt(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, frame, clip.left, clip.top,
+             SRCCOPY);
+}
+
+// ------------------------------------------------------------ display modes
+
+SIZE WindowLayout::ClientSize() const {
+    const RECT rc = m_window.GetClientRect();
+    return {rc.right, rc.bottom};
+}
+
+void WindowLayout::SetMaximizeImages(bool restore) {
+    CSkinButton& b = m_controls.m_btnMaximize;
+    if (restore)
+        b.SetSkinImages(IDB_RESTORE_NORMAL, IDB_RESTORE_PRESSED, IDB_RESTORE_HOVER, IDB_RESTORE_DISABLED, 0, 0, 2, 0,
+                        0);
+    else
+        b.SetSkinImages(IDB_MAXIMIZE_NORMAL, IDB_MAXIMIZE_PRESSED, IDB_MAXIMIZE_HOVER, IDB_MAXIMIZE_DISABLED, 0, 0, 2,
+                        0, 0);
+    b.Invalidate();
+}
+
+// The window's background again. The children are left alone: each control
+// shown or moved paints itself, and a paused picture (which a repaint of its
+// surface would clear) stays.
+void WindowLayout::Repaint() {
+    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+}
+
+void WindowLayout::SetDisplayMode(int mode) {
+    // The mode is stored first: the resize handler's normal-mode height guard
+    // reads it while the window changes size.
+    m_displayMode = mode;
+    m_draggable = mode == ModeNormal;
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    if (mode == ModeFullScreen) {
+        HideAllControls();
+        m_map.PlaceForMode(mode, sw, sh);
+        m_host.CurrentPictureWindow().MoveWindow(0, 0, sw, sh);
+        m_window.MoveWindow(0, 0, sw, sh);
+    } else if (mode == ModeNormal) {
+        m_host.CollapseVideoWindows();
+        // 1090 x 720, centred on the screen, in one move.
+        const POINT at = m_window.CentredPosition(layout::kNormalWidth, layout::kNormalHeight);
+        m_window.MoveWindow(at.x, at.y, layout::kNormalWidth, layout::kNormalHeight);
+        const SIZE c = ClientSize();
+        m_map.PlaceForMode(mode, c.cx, c.cy);
+        if (m_map.State() != MapExpanded) PlaceLists();
+        ShowAllControls();
+        PlaceNormalControls();
+        m_host.LayoutVideoArea();
+        SetMaximizeImages(false);
+    } else if (mode == ModeMaximised) {
+        m_window.MoveWindow(0, 0, sw, sh);
+        const SIZE c = ClientSize();
+        m_map.PlaceForMode(mode, c.cx, c.cy);
+        if (m_map.State() != MapExpanded) PlaceLists();
+        m_host.LayoutVideoArea();
+        PlaceMaximisedControls();
+        SetMaximizeImages(true);
+    }
+    // The whole window painted at once; then a paused picture, which that
+    // paint has cleared from its surface, is delivered again.
+    ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    m_host.RefitVideo();
+}
+
+void WindowLayout::RequestFullScreen() {
+    if (const int next = layout::ModeAfterFullScreen(m_displayMode)) SetDisplayMode(next);
+}
+
+void WindowLayout::RequestMaximize() {
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    if (const int next = layout::ModeAfterMaximize(m_displayMode, sw, sh)) SetDisplayMode(next);
+}
+
+void WindowLayout::RequestLeaveFullScreen() {
+    if (const int next = layout::ModeAfterLeaveFullScreen(m_displayMode)) SetDisplayMode(next);
+}
+
+// ------------------------------------------------------------ places and visibility
+
 void WindowLayout::PlaceNormalControls() {
-    for (const Place& p : kNormalPlaces)
-        if (HWND w = m_window.GetDlgItem(p.id)) ::MoveWindow(w, p.x, p.y, p.w, p.h, TRUE);
-    for (UINT id : kGpsLabels) Show(m_window, id, m_mapState == MapExpanded);
+    {
+        const auto& ids = layout::PlacedControls();
+        ControlBatch batch(m_window, static_cast<int>(ids.size()));
+        for (int id : ids) batch.Move(static_cast<UINT>(id), layout::NormalPlace(id));
+    }
+    ShowGpsLabels(m_map.State() == MapExpanded);
+}
+
+void WindowLayout::PlaceMaximisedControls() {
+    const SIZE c = ClientSize();
+    const auto& ids = layout::PlacedControls();
+    ControlBatch batch(m_window, static_cast<int>(ids.size()));
+    for (int id : ids) batch.Move(static_cast<UINT>(id), layout::MaximisedPlace(id, c.cx, c.cy));
 }
 
 void WindowLayout::PlaceLists(int extra) {
-    RECT rc = m_window.GetClientRect();
-    m_catalogue.Place(rc.right, rc.bottom, extra);
+    const SIZE c = ClientSize();
+    m_catalogue.Place(c.cx, c.cy, extra);
 }
 
 void WindowLayout::ShowAllControls() {
-    for (UINT id : kWindowButtons) Show(m_window, id, true);
-    const bool expanded = m_mapState == MapExpanded;
-    for (UINT id : kFilters) Show(m_window, id, !expanded);
-    if (!expanded) Show(m_window, IDC_FILE_OPEN, true);
-    for (UINT id : kGpsLabels) Show(m_window, id, expanded);
-    for (UINT id : kAlwaysShown) Show(m_window, id, true);
+    const MapState map = m_map.State();
+    const std::vector<int> shown = layout::VisibleControls(map);
+    ControlBatch batch(m_window, static_cast<int>(shown.size()) + 8);
+    if (map == MapExpanded)
+        for (UINT id : kFilters) batch.Show(id, false);
+    else
+        for (int id : layout::GpsLabels()) batch.Show(static_cast<UINT>(id), false);
+    for (int id : shown) batch.Show(static_cast<UINT>(id), true);
 }
 
 void WindowLayout::HideAllControls() {
     m_catalogue.HideAll();
-    for (UINT id : kWindowButtons) Show(m_window, id, false);
-    for (UINT id : kFilters) Show(m_window, id, false);
-    Show(m_window, IDC_FILE_OPEN, false);
-    for (UINT id : kGpsLabels) Show(m_window, id, false);
-    for (UINT id : kAlwaysShown) Show(m_window, id, false);
+    const std::vector<int> shown = layout::VisibleControls(MapShown);
+    ControlBatch batch(m_window, static_cast<int>(shown.size()) + 4);
+    for (int id : shown) batch.Show(static_cast<UINT>(id), false);
+    for (int id : layout::GpsLabels()) batch.Show(static_cast<UINT>(id), false);
 }
+
+void WindowLayout::ShowFilters(bool show) {
+    ControlBatch batch(m_window, 9);
+    for (UINT id : kFilters) batch.Show(id, show);
+    if (show) batch.Show(IDC_FILE_OPEN, true);
+}
+
+void WindowLayout::ShowGpsLabels(bool show) {
+    ControlBatch batch(m_window, 4);
+    for (int id : layout::GpsLabels()) batch.Show(static_cast<UINT>(id), show);
+}
+
+// ------------------------------------------------------------ map states
 
 void WindowLayout::CheckMapButtons() {
-    m_controls.m_btnMapHide.SetCheck(m_mapState == MapHidden);
-    m_controls.m_btnMapShow.SetCheck(m_mapState == MapShown);
-    m_controls.m_btnMapExpand.SetCheck(m_mapState == MapExpanded);
+    const MapState map = m_map.State();
+    for (auto [button, state] :
+         {std::pair{&m_controls.m_btnMapHide, MapHidden}, std::pair{&m_controls.m_btnMapShow, MapShown},
+          std::pair{&m_controls.m_btnMapExpand, MapExpanded}}) {
+        button->SetCheck(map == state);
+        button->Invalidate();
+    }
 }
 
-// The map panel's own places arrive with the map window; until then the map
-// states keep the flags, the button checks and the lists in step.
 void WindowLayout::HideMap() {
-    if (m_mapState == MapHidden) return;
-    m_mapState = MapHidden;
+    const bool wasExpanded = m_map.State() == MapExpanded;
+    if (!m_map.Hide()) return;
     CheckMapButtons();
-    PlaceLists(266);
+    if (wasExpanded) {
+        ShowFilters(true);
+        Repaint();
+    }
+    PlaceLists(layout::kListsExtraMapHidden);
+    ShowGpsLabels(false);
 }
 
 void WindowLayout::ShowMap() {
-    if (m_mapState == MapShown) return;
-    m_mapState = MapShown;
+    const bool wasExpanded = m_map.State() == MapExpanded;
+    const SIZE c = ClientSize();
+    if (!m_map.Show(c.cx, c.cy, m_host.RecordingOpen())) return;
     CheckMapButtons();
+    if (wasExpanded) {
+        ShowFilters(true);
+        Repaint();
+    }
     PlaceLists(0);
+    ShowGpsLabels(false);
 }
 
 void WindowLayout::ExpandMap(bool gpsValid, bool gsensorPresent) {
-    if (!gpsValid || !gsensorPresent || m_mapState == MapExpanded) return;
+    const SIZE c = ClientSize();
+    if (!m_map.Expand(c.cx, c.cy, m_host.RecordingOpen(), gpsValid, gsensorPresent)) return;
+    CheckMapButtons();
+    m_catalogue.Collapse();
+    ShowFilters(false);
+    ShowGpsLabels(true);
+    Repaint();
 }
 
-void WindowLayout::SetDisplayMode(int mode) {
-    m_displayMode = mode;
-    if (mode == ModeNormal) {
-        m_window.MoveWindow(0, 0, 1090, 720);
-        m_window.CenterWindow();
-        PlaceLists();
-        ShowAllControls();
-        PlaceNormalControls();
-    }
-    m_window.Invalidate();
-}
-
-void WindowLayout::PaintBackground(HDC dc) {
-    RECT rc = m_window.GetClientRect();
-    QxMemDC mem(dc, &rc, true);
-    mem.StretchBitmap(m_background, 0, 0, rc.right, rc.bottom);
-    m_sensors.PaintSpeed(mem, rc.bottom, m_displayMode == ModeFullScreen);
-    for (int i = 0; i < MainControls::kLabelCount; ++i) m_controls.Labels()[i]->CaptureBackground(mem);
+void WindowLayout::LayoutMapPanel(bool recordingOpen) {
+    if (m_displayMode == ModeFullScreen) return;
+    const SIZE c = ClientSize();
+    m_map.AfterVideoLayout(c.cx, c.cy, recordingOpen);
 }

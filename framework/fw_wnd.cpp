@@ -221,9 +221,10 @@ CString CWnd::GetWindowText() const {
     return CString(std::move(s));
 }
 
-void CWnd::CenterWindow(HWND alternateOwner) {
+POINT CWnd::CentredPosition(int w, int h, HWND alternateOwner) const {
     HWND ref = alternateOwner ? alternateOwner : ::GetWindow(m_hWnd, GW_OWNER);
     RECT area{};
+    bool onScreen = false;
     if (ref && ::IsWindowVisible(ref) && !::IsIconic(ref)) {
         ::GetWindowRect(ref, &area);
     } else {
@@ -231,12 +232,22 @@ void CWnd::CenterWindow(HWND alternateOwner) {
         mi.cbSize = sizeof mi;
         ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
         area = mi.rcWork;
+        onScreen = true;
     }
+    POINT p{area.left + ((area.right - area.left) - w) / 2, area.top + ((area.bottom - area.top) - h) / 2};
+    if (onScreen) {
+        // A window larger than the screen keeps its top-left corner (title,
+        // first controls) on it.
+        if (p.x < area.left) p.x = area.left;
+        if (p.y < area.top) p.y = area.top;
+    }
+    return p;
+}
+
+void CWnd::CenterWindow(HWND alternateOwner) {
     RECT me = GetWindowRect();
-    int w = me.right - me.left, h = me.bottom - me.top;
-    int x = area.left + ((area.right - area.left) - w) / 2;
-    int y = area.top + ((area.bottom - area.top) - h) / 2;
-    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT p = CentredPosition(me.right - me.left, me.bottom - me.top, alternateOwner);
+    ::SetWindowPos(m_hWnd, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LONG_PTR CWnd::ModifyStyle(LONG_PTR remove, LONG_PTR add) {

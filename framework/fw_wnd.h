@@ -119,6 +119,10 @@ public:
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     void CenterWindow(HWND alternateOwner = nullptr);
+    // Where a window of w x h stands centred on its visible owner (or the
+    // alternate one), else on the work area of its monitor; on a work area
+    // smaller than the window, at the area's left or top edge.
+    POINT CentredPosition(int w, int h, HWND alternateOwner = nullptr) const;
     LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageW(m_hWnd, m, w, l); }
     BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, m, w, l); }
     UINT_PTR SetTimer(UINT_PTR id, UINT ms) { return ::SetTimer(m_hWnd, id, ms, nullptr); }

@@ -50,6 +50,8 @@ Commands (output on stdout, errors on stderr):
   info TARGET               the window itself, in the format of children
   text TARGET               window text (WM_GETTEXT), printed as is
   settext TARGET TEXT       set window text (WM_SETTEXT)
+  tip TARGET                the tool-tip text of a control: its tool in a tool-tip
+                            window owned by the control or by its parent
   move TARGET X Y W H       SetWindowPos to that place and size (parent client
                             coordinates for a control, screen for a top-level)
   visible | enabled TARGET  1 or 0
@@ -812,6 +814,51 @@ int cmd_text(const Args& a) {
     return 0;
 }
 
+struct TipSearch {
+    DWORD thread;
+    HWND owners[2];
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK find_tip_window(HWND w, LPARAM lp) {
+    auto* s = (TipSearch*)lp;
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    HWND owner = GetWindow(w, GW_OWNER);
+    if (_wcsicmp(cls, TOOLTIPS_CLASSW) == 0 && GetWindowThreadProcessId(w, nullptr) == s->thread &&
+        (owner == s->owners[0] || owner == s->owners[1]))
+        s->found.push_back(w);
+    return TRUE;
+}
+
+int cmd_tip(const Args& a) {
+    HWND h = need_window(a);
+    TipSearch search{GetWindowThreadProcessId(h, nullptr), {h, GetParent(h)}, {}};
+    EnumWindows(find_tip_window, (LPARAM)&search);
+    const size_t chars = 1024;
+    for (HWND tip : search.found) {
+        Remote mem(tip, sizeof(TTTOOLINFOW) + chars * sizeof(wchar_t));
+        TTTOOLINFOW ti = {};
+        ti.cbSize = sizeof ti;
+        ti.hwnd = h;
+        ti.uId = 0;
+        ti.lpszText = (LPWSTR)mem.at(sizeof ti);
+        wchar_t zero = 0;
+        mem.write(0, &ti, sizeof ti);
+        mem.write(sizeof ti, &zero, sizeof zero);
+        // The tool must be this control's (a zero id names the control itself).
+        if (!send_or_fail(tip, TTM_GETTOOLINFOW, 0, (LPARAM)mem.at(0), send_timeout(a))) continue;
+        mem.write(0, &ti, sizeof ti);
+        send_or_fail(tip, TTM_GETTEXTW, chars, (LPARAM)mem.at(0), send_timeout(a));
+        std::wstring text(chars, L'\0');
+        mem.read(sizeof ti, &text[0], chars * sizeof(wchar_t));
+        text.resize(wcsnlen(text.c_str(), chars));
+        out(text + L"\n");
+        return 0;
+    }
+    throw Failure{L"no tool-tip for this control"};
+}
+
 int cmd_settext(const Args& a) {
     const std::wstring& s = a.need_pos(0, L"TEXT");
     HWND h = need_window(a);
@@ -1387,6 +1434,7 @@ const std::map<std::wstring, Command>& commands() {
         {L"info", cmd_info},
         {L"text", cmd_text},
         {L"settext", cmd_settext},
+        {L"tip", cmd_tip},
         {L"move", cmd_move},
         {L"visible", cmd_visible},
         {L"enabled", cmd_enabled},

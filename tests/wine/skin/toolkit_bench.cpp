@@ -2,7 +2,9 @@
 //   skin_surface_paint_ms     composing and painting a 1090 x 720 skinned surface
 //                             (the main window's 23 background pieces, three digit
 //                             cells) with 14 labels capturing and drawing over it;
-//                             median of the runs, each from an idle display
+//                             median of the runs, each from an idle display. A
+//                             stand-in built from the toolkit alone: bench/layout
+//                             times the real main window.
 //   skin_surface_paint_back_to_back_ms  the same paints one after another
 //   list_scroll_step_ms       one scrollbar step (arrow or track click) of a
 //                             2,000-row skinned list, until painted; median and worst

@@ -1,0 +1,165 @@
+// Hook module of the paint probe, loaded into the probed process: on the
+// probe's request message it times, on the window's own thread, a full
+// repaint of the window with everything in it, or a command and every paint
+// that follows it.
+#include <algorithm>
+#include "probe_shared.h"
+
+namespace {
+
+// The section of the probe that sent the request, mapped for the request only
+// (each probe makes a section of its own: the name goes with its handle).
+ProbeShared* OpenShared() {
+    HANDLE h = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, PROBE_SECTION_NAME);
+    if (!h) return nullptr;
+    auto* view = static_cast<ProbeShared*>(MapViewOfFile(h, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeShared)));
+    CloseHandle(h);
+    return view;
+}
+
+double NowMs() {
+    static LARGE_INTEGER f = [] {
+        LARGE_INTEGER x;
+        QueryPerformanceFrequency(&x);
+        return x;
+    }();
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+void Pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+void PumpFor(double ms) {
+    const double end = NowMs() + ms;
+    do {
+        Pump();
+        Sleep(1);
+    } while (NowMs() < end);
+}
+
+struct DirtyScan {
+    HWND ignore;
+    bool dirty;
+};
+
+BOOL CALLBACK CheckChild(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<DirtyScan*>(lp);
+    if (w != s->ignore && IsWindowVisible(w) && GetUpdateRect(w, nullptr, FALSE)) s->dirty = true;
+    return !s->dirty;
+}
+
+// Some window of the tree still waits for its paint.
+bool Dirty(HWND top, HWND ignore) {
+    DirtyScan s{ignore, GetUpdateRect(top, nullptr, FALSE) != FALSE};
+    if (!s.dirty) EnumChildWindows(top, CheckChild, reinterpret_cast<LPARAM>(&s));
+    return s.dirty;
+}
+
+void Repaint(ProbeShared& p) {
+    const UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW |
+                       (p.action == kProbeRepaintOwn ? RDW_NOCHILDREN : RDW_ALLCHILDREN);
+    const LONG runs = std::min<LONG>(p.runs, 256);
+    for (LONG i = 0; i < runs; ++i) {
+        // Each paint from an idle display: the previous frame has been taken.
+        PumpFor(50);
+        const double t0 = NowMs();
+        RedrawWindow(p.target, nullptr, nullptr, flags);
+        GdiFlush();
+        p.results[p.count++] = NowMs() - t0;
+    }
+}
+
+struct ChildList {
+    HWND top;
+    HWND list[255];
+    int n;
+};
+
+BOOL CALLBACK AddChild(HWND w, LPARAM lp) {
+    auto* c = reinterpret_cast<ChildList*>(lp);
+    if (GetParent(w) == c->top && IsWindowVisible(w) && c->n < 255) c->list[c->n++] = w;
+    return TRUE;
+}
+
+// Where a full repaint's time goes: the window's own paint (background and
+// WM_PAINT, children left alone), then each direct child with its own
+// children, each the median of `runs` paints.
+void Profile(ProbeShared& p) {
+    ChildList c{p.target, {}, 0};
+    EnumChildWindows(p.target, AddChild, reinterpret_cast<LPARAM>(&c));
+    const LONG runs = std::max<LONG>(1, std::min<LONG>(p.runs, 64));
+    auto time = [runs](HWND w, UINT flags) {
+        double t[64];
+        for (LONG i = 0; i < runs; ++i) {
+            PumpFor(5);
+            const double t0 = NowMs();
+            RedrawWindow(w, nullptr, nullptr, flags | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            GdiFlush();
+            t[i] = NowMs() - t0;
+        }
+        std::sort(t, t + runs);
+        return t[runs / 2];
+    };
+    for (int i = -1; i < c.n; ++i) {
+        HWND w = i < 0 ? p.target : c.list[i];
+        p.ids[p.count] = GetDlgCtrlID(w);
+        GetClassNameA(w, p.classes[p.count], 32);
+        p.results[p.count++] = time(w, i < 0 ? RDW_NOCHILDREN : RDW_ALLCHILDREN);
+    }
+}
+
+// The time from sending the request to the end of the last paint it caused:
+// pending paints are done at once, then messages are handled and the window
+// watched for paints still to come for settleMs.
+void CommandToLastPaint(ProbeShared& p) {
+    HWND ignore = p.ignoreId ? GetDlgItem(p.target, p.ignoreId) : nullptr;
+    PumpFor(100);
+    const double t0 = NowMs();
+    if (p.action == kProbeCommand)
+        SendMessageW(p.target, WM_COMMAND, MAKEWPARAM(p.param, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(p.target, p.param)));
+    else SendMessageW(p.target, static_cast<UINT>(p.param), 0, 0);
+    const double returned = NowMs();
+    double last = returned;
+    // A window that never stops asking for paints ends the watch after 5 s.
+    while (NowMs() - last < p.settleMs && NowMs() - t0 < 5000) {
+        Pump();
+        if (Dirty(p.target, ignore)) {
+            RedrawWindow(p.target, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            GdiFlush();
+            last = NowMs();
+        }
+        Sleep(1);
+    }
+    p.results[p.count++] = last - t0;
+    p.results[p.count++] = returned - t0;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPARAM wp, LPARAM lp) {
+    static const UINT request = RegisterWindowMessageW(PROBE_MESSAGE_NAME);
+    static bool busy = false;
+    if (code == HC_ACTION && wp == PM_REMOVE && !busy) {
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        ProbeShared* p = m->message == request ? OpenShared() : nullptr;
+        if (p && m->hwnd == p->target) {
+            busy = true;
+            p->count = 0;
+            if (p->action == kProbeRepaint || p->action == kProbeRepaintOwn) Repaint(*p);
+            else if (p->action == kProbeProfile) Profile(*p);
+            else CommandToLastPaint(*p);
+            InterlockedExchange(&p->done, 1);
+            busy = false;
+        }
+        if (p) UnmapViewOfFile(p);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
