@@ -122,6 +122,7 @@ private:
     void OnViewToggle();
     void OnMirror();
     void OnFlip();
+    void ShowTurnedPicture();
     void InitVolumeControl();
     void CreateSurfacesAndMap();
     void ForwardMapPosition();

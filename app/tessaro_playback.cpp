@@ -31,11 +31,21 @@ void CTessaroDlg::OnViewToggle() {
 }
 
 void CTessaroDlg::OnMirror() {
-    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleMirror();
+    if (!m_playback.IsOpen() || m_surfaces.ViewMode() != 2) return;
+    m_surfaces.ToggleMirror();
+    ShowTurnedPicture();
 }
 
 void CTessaroDlg::OnFlip() {
-    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleFlip();
+    if (!m_playback.IsOpen() || m_surfaces.ViewMode() != 2) return;
+    m_surfaces.ToggleFlip();
+    ShowTurnedPicture();
+}
+
+// The decoder turns the frames it decodes from now on; a paused picture is
+// decoded again at its position so that the change shows at once.
+void CTessaroDlg::ShowTurnedPicture() {
+    if (!m_playback.IsPlaying()) m_playback.Player().Reseek();
 }
 
 // ------------------------------------------------------------ sensor readouts
