@@ -26,6 +26,7 @@
 #include "main_controls.h"
 #include "playback_controller.h"
 #include "sensor_readouts.h"
+#include "tick_log.h"
 #include "video_surfaces.h"
 #include "volume_mixer.h"
 #include "window_layout.h"
@@ -124,6 +125,7 @@ private:
     void OnFlip();
     void ShowTurnedPicture();
     void InitVolumeControl();
+    void OnPlaybackTimer();
     void CreateSurfacesAndMap();
     void ForwardMapPosition();
     // PlaybackHost.
@@ -183,4 +185,6 @@ private:
     // The program folder, with a trailing backslash.
     CString m_programFolder;
     ULONG m_shellNotifyId = 0;
+    // Tick timing for the benchmark (TESSARO_TICK_LOG, tick_log.h).
+    CTickLog m_tickLog;
 };

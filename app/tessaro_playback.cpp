@@ -58,12 +58,16 @@ void CTessaroDlg::ResetGpsReadout() { m_sensors.ResetGps(); }
 void CTessaroDlg::ResetGSensorReadout() { m_sensors.ResetGSensor(); }
 
 void CTessaroDlg::UpdateGpsReadout(int64_t positionMs) {
+    CTickLog::Span span(m_tickLog, CTickLog::kSensors);
     const sensors::GpsUpdate g = m_sensors.UpdateGps(positionMs);
     if (g.kind != sensors::GpsUpdate::kNothing) LoadMapPage(g.mapPage);
     if (g.kind == sensors::GpsUpdate::kReadout && g.hasMapPosition) SendPositionToMap();
 }
 
-void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) { m_sensors.UpdateGSensor(positionMs); }
+void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) {
+    CTickLog::Span span(m_tickLog, CTickLog::kSensors);
+    m_sensors.UpdateGSensor(positionMs);
+}
 
 // The position texts are kept by the readouts; the message's handler hands
 // them to the map window, synchronously.
@@ -74,7 +78,23 @@ void CTessaroDlg::ForwardMapPosition() {
     // m_sensors.Data().MapLatitude() and MapLongitude() once it exists.
 }
 
-void CTessaroDlg::LoadMapPage(int kind) { (void)kind; }
+void CTessaroDlg::LoadMapPage(int kind) {
+    CTickLog::Span span(m_tickLog, CTickLog::kMap);
+    (void)kind;
+}
+
+// ------------------------------------------------------------ the tick
+
+// The playback tick, timed for the benchmark when TESSARO_TICK_LOG is set.
+void CTessaroDlg::OnPlaybackTimer() {
+    m_tickLog.BeginTick();
+    m_playback.OnPlaybackTick();
+    if (!m_tickLog.On()) return;
+    int64_t paintCounts = 0;
+    int paints = 0;
+    m_controls.m_graph.TakePaintTime(paintCounts, paints);
+    m_tickLog.EndTick(paintCounts, paints);
+}
 
 // ------------------------------------------------------------ volume
 
