@@ -93,6 +93,9 @@ void CTessaroDlg::OnDriveNotify(WPARAM wp, LPARAM lp) {
         StopPlayback();
         HideVideoWindows();
     }
+    // A next recording being prepared from the card is given up: its make is
+    // stopped and no play file of the card, whole or half made, stays behind.
+    AbortNextFile();
     if (m_layout.GetMapState() != WindowLayout::MapShown) ShowMap();
     if (m_catalogue.EventListShown()) ShowFileListGroup();
     m_catalogue.ResetForRemoval();

@@ -123,7 +123,7 @@ void CTessaroDlg::DeclareMessageMap(MessageMap& map) {
 
     // Timers.
     map.OnTimer(TIMER_CLOCK, [this] { UpdateClock(); });
-    map.OnTimer(TIMER_PLAYBACK_TICK, [this] { m_playback.OnPlaybackTick(); });
+    map.OnTimer(TIMER_PLAYBACK_TICK, [this] { OnPlaybackTimer(); });
     map.OnTimer(TIMER_WAIT_PREFETCH, [this] { m_playback.OnNextFileWait(); });
 
     // Other window messages.
@@ -270,7 +270,10 @@ BOOL CTessaroDlg::PreTranslateMessage(MSG* msg) {
 }
 
 LRESULT CTessaroDlg::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_UPDATE_MAP) ForwardMapPosition();
+    if (msg == WM_UPDATE_MAP) {
+        CTickLog::Span map(m_tickLog, CTickLog::kMap);
+        ForwardMapPosition();
+    }
     return CDialog::WindowProc(msg, wp, lp);
 }
 

@@ -29,6 +29,7 @@
 #include "map_dlg.h"
 #include "playback_controller.h"
 #include "sensor_readouts.h"
+#include "tick_log.h"
 #include "video_surfaces.h"
 #include "volume_mixer.h"
 #include "window_layout.h"
@@ -125,7 +126,9 @@ private:
     void OnViewToggle();
     void OnMirror();
     void OnFlip();
+    void ShowTurnedPicture();
     void InitVolumeControl();
+    void OnPlaybackTimer();
     void CreateSurfacesAndMap();
     void CreateMapWindow();
     void ForwardMapPosition();
@@ -192,4 +195,6 @@ private:
     // The program folder, with a trailing backslash.
     CString m_programFolder;
     ULONG m_shellNotifyId = 0;
+    // Tick timing for the benchmark (TESSARO_TICK_LOG, tick_log.h).
+    CTickLog m_tickLog;
 };

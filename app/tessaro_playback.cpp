@@ -43,11 +43,21 @@ void CTessaroDlg::OnViewToggle() {
 }
 
 void CTessaroDlg::OnMirror() {
-    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleMirror();
+    if (!m_playback.IsOpen() || m_surfaces.ViewMode() != 2) return;
+    m_surfaces.ToggleMirror();
+    ShowTurnedPicture();
 }
 
 void CTessaroDlg::OnFlip() {
-    if (m_playback.IsOpen() && m_surfaces.ViewMode() == 2) m_surfaces.ToggleFlip();
+    if (!m_playback.IsOpen() || m_surfaces.ViewMode() != 2) return;
+    m_surfaces.ToggleFlip();
+    ShowTurnedPicture();
+}
+
+// The decoder turns the frames it decodes from now on; a paused picture is
+// decoded again at its position so that the change shows at once.
+void CTessaroDlg::ShowTurnedPicture() {
+    if (!m_playback.IsPlaying()) m_playback.Player().Reseek();
 }
 
 // ------------------------------------------------------------ sensor readouts
@@ -60,12 +70,16 @@ void CTessaroDlg::ResetGpsReadout() { m_sensors.ResetGps(); }
 void CTessaroDlg::ResetGSensorReadout() { m_sensors.ResetGSensor(); }
 
 void CTessaroDlg::UpdateGpsReadout(int64_t positionMs) {
+    CTickLog::Span span(m_tickLog, CTickLog::kSensors);
     const sensors::GpsUpdate g = m_sensors.UpdateGps(positionMs);
     if (g.kind != sensors::GpsUpdate::kNothing) LoadMapPage(g.mapPage);
     if (g.kind == sensors::GpsUpdate::kReadout && g.hasMapPosition) SendPositionToMap();
 }
 
-void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) { m_sensors.UpdateGSensor(positionMs); }
+void CTessaroDlg::UpdateGSensorReadout(int64_t positionMs) {
+    CTickLog::Span span(m_tickLog, CTickLog::kSensors);
+    m_sensors.UpdateGSensor(positionMs);
+}
 
 // The position texts are kept by the readouts; the message's handler hands
 // them to the map window, synchronously.
@@ -80,7 +94,21 @@ void CTessaroDlg::ForwardMapPosition() {
 }
 
 void CTessaroDlg::LoadMapPage(int kind) {
+    CTickLog::Span span(m_tickLog, CTickLog::kMap);
     if (m_map.GetSafeHwnd()) m_map.LoadMapPage(kind);
+}
+
+// ------------------------------------------------------------ the tick
+
+// The playback tick, timed for the benchmark when TESSARO_TICK_LOG is set.
+void CTessaroDlg::OnPlaybackTimer() {
+    m_tickLog.BeginTick();
+    m_playback.OnPlaybackTick();
+    if (!m_tickLog.On()) return;
+    int64_t paintCounts = 0;
+    int paints = 0;
+    m_controls.m_graph.TakePaintTime(paintCounts, paints);
+    m_tickLog.EndTick(paintCounts, paints);
 }
 
 // ------------------------------------------------------------ volume

@@ -71,7 +71,8 @@ bool PlaybackController::OpenFile(int step) {
     m_nPhotoState = kNoPhoto;
     m_host.ShowPhoto(false);
     m_nRecordKind = playback::kKindEvent;
-    if (m_strLastPlayFile.GetLength() > 13) ::DeleteFileW(m_strLastPlayFile);
+    WaitForDiscard();
+    if (m_strLastPlayFile.GetLength() > 13) DiscardLastPlayFile();
     m_strLastPlayFile.Empty();
 
     // 2-4. The row: the shown list's current row moved by step, wrapping.
@@ -150,12 +151,17 @@ bool PlaybackController::OpenVideo(const std::string& name) {
     const bool normal = m_host.IsNormalMode();
     if (normal) m_host.SetMovable(false);
     const CString path = m_programFolder + m_strFileName;
+    // The same recording again: its old play file is gone before it is made anew.
+    if (path == m_strDiscarding) WaitForDiscard();
     m_GSensorBlock.fill(0);
     m_GpsBlock.fill(0);
     // The prefetched play file and blocks when they are this recording's,
-    // else the library makes it now.
-    if (!(FileHasData(path) && m_prefetch->TakeIfReady(name, m_GSensorBlock.data(), m_GpsBlock.data())))
+    // else the library makes it now (once the old play file is gone: the
+    // folder never holds it beside a ready prefetch and a new file).
+    if (!(FileHasData(path) && m_prefetch->TakeIfReady(name, m_GSensorBlock.data(), m_GpsBlock.data()))) {
+        WaitForDiscard();
         m_prefetch->MakeOwn(name, m_GSensorBlock.data(), m_GpsBlock.data());
+    }
     m_prefetch->Reset();
 
     m_player.SetSourceFlag(true);
@@ -252,7 +258,22 @@ void PlaybackController::SetPaused(int direction) {
     m_controls.play.Invalidate();
 }
 
+void PlaybackController::DiscardLastPlayFile() {
+    const CString file = m_strLastPlayFile;
+    if (m_discard.Start([file](const std::atomic<bool>&) { ::DeleteFileW(file); })) {
+        m_strDiscarding = file;
+        return;
+    }
+    ::DeleteFileW(file);
+}
+
+void PlaybackController::WaitForDiscard() {
+    if (m_discard.IsAttached()) m_discard.Join();
+    m_strDiscarding.Empty();
+}
+
 void PlaybackController::AbortNextFile() {
+    WaitForDiscard();
     // Play files are cleared only once no worker can still be writing one.
     const bool workerGone = !m_prefetch || m_prefetch->Abort();
     if (workerGone && !m_programFolder.IsEmpty()) DeleteFilesMatching(m_programFolder, L"*.avi");

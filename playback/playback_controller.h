@@ -20,6 +20,7 @@
 #include "skin_button.h"
 #include "tp_static.h"
 #include "video_player.h"
+#include "worker.h"
 
 class CImage;
 class CSkinListCtrl;
@@ -123,6 +124,11 @@ private:
     bool OpenPhoto(const std::string& name);
     bool OpenVideo(const std::string& name);
     void SetPlayLook(bool pauseLook);
+    // The last play file is deleted beside the next open, on a thread of its
+    // own (a large file takes tens of milliseconds to delete); WaitForDiscard
+    // waits for that deletion.
+    void DiscardLastPlayFile();
+    void WaitForDiscard();
 
     CWnd& m_window;
     PlaybackHost& m_host;
@@ -144,4 +150,6 @@ private:
     float m_fPlayRate = 1.0f;
     std::array<uint8_t, playback::kSensorBlockBytes> m_GSensorBlock{};
     std::array<uint8_t, playback::kSensorBlockBytes> m_GpsBlock{};
+    CWorkerThread m_discard;
+    CString m_strDiscarding;  // the file m_discard deletes
 };

@@ -58,6 +58,11 @@ void VideoSurfaces::Layout(int w, int h, bool fullScreen, bool isPhoto, bool rec
 
 void VideoSurfaces::SetViewLayout(int layout) {
     m_nViewLayout = layout;
+    // The toggle's view mode always names the channel shown: a layout forced
+    // back to channel 1 (a one-channel recording, a photo) leaves no stale
+    // mode 2 behind, under which the next toggle click would do nothing and
+    // Mirror and Flip would act on a channel that is not shown.
+    m_nViewMode = layout;
     m_bChannel2View = layout == 2;
     m_controls.viewToggle.SetCheck(m_bChannel2View ? 1 : 0);
     m_controls.viewToggle.Invalidate();

@@ -52,7 +52,7 @@ public:
     // (photo or video) and whether one is open; mirror and flip are applied
     // first. Nothing is moved in full screen.
     void Layout(int clientW, int clientH, bool fullScreen, bool isPhoto, bool recordingOpen);
-    // View layout 1 or 2: the layout and the channel-2 flag and the toggle's check.
+    // View layout 1 or 2: the layout, the view mode, the channel-2 flag and the toggle's check.
     void SetViewLayout(int layout);
     int ViewLayout() const { return m_nViewLayout; }
     int ViewMode() const { return m_nViewMode; }

@@ -34,8 +34,15 @@ void SensorReadouts::ShowGSensorTexts() {
 void SensorReadouts::ResetGps() {
     m_data.ResetGps();
     ShowGpsTexts();
-    // The speed cells go blank with the repaint.
-    m_window.Invalidate();
+    // The speed cells go blank with the repaint of their area; nothing else
+    // of the window's background depends on the readouts.
+    InvalidateSpeed();
+}
+
+void SensorReadouts::InvalidateSpeed() {
+    const sensors::Rect r = sensors::SpeedRect(m_window.GetClientRect().bottom);
+    RECT area{r.left, r.top, r.right, r.bottom};
+    ::InvalidateRect(m_window, &area, TRUE);
 }
 
 void SensorReadouts::ResetGSensor() {
@@ -51,11 +58,7 @@ sensors::GpsUpdate SensorReadouts::UpdateGps(int64_t positionMs) {
     m_labels.time.SetWindowText(Wide(g.time));
     m_labels.latitude.SetWindowText(Wide(g.latitude));
     m_labels.longitude.SetWindowText(Wide(g.longitude));
-    if (g.speedChanged) {
-        const sensors::Rect r = sensors::SpeedRect(m_window.GetClientRect().bottom);
-        RECT area{r.left, r.top, r.right, r.bottom};
-        ::InvalidateRect(m_window, &area, TRUE);
-    }
+    if (g.speedChanged) InvalidateSpeed();
     return g;
 }
 

@@ -45,6 +45,7 @@ public:
 private:
     void ShowGpsTexts();
     void ShowGSensorTexts();
+    void InvalidateSpeed();
 
     CWnd& m_window;
     SensorLabels m_labels;

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -139,13 +140,25 @@ void discardLater(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
+// The card's read speed in bytes per second when the environment variable
+// KRVLIB_CARD_MBPS gives one (MB/s, for tests that need a make to take as
+// long as it does from a real card); 0: as fast as the file system reads.
+uint64_t cardBytesPerSecond() {
+    char text[32] = {};
+    DWORD n = GetEnvironmentVariableA("KRVLIB_CARD_MBPS", text, sizeof text);
+    if (n == 0 || n >= sizeof text) return 0;
+    double mbps = std::atof(text);
+    return mbps > 0 && mbps < 1e6 ? uint64_t(mbps * 1e6) : 0;
+}
+
 // A recording's data file read with ReadFile in large blocks: straight into
 // the caller's memory for large reads (a make reads the whole file so, and
 // writes the AVI from where it was read: one copy in, one out, as a plain
-// file copy), else through a block buffer that chunks are lent from.
+// file copy), else through a block buffer that chunks are lent from. With a
+// card speed set, reads are paced to it in steps of at most 4 MiB.
 class BlockSource : public krv::ByteSource {
 public:
-    explicit BlockSource(HANDLE f) : f_(f) {}
+    explicit BlockSource(HANDLE f) : f_(f), pace_(cardBytesPerSecond()), start_(GetTickCount64()) {}
     ~BlockSource() override { CloseHandle(f_); }
     BlockSource(const BlockSource&) = delete;
     BlockSource& operator=(const BlockSource&) = delete;
@@ -156,9 +169,10 @@ public:
             started_ = true;
             while (done < n && !eof_) {
                 DWORD got = 0;
-                DWORD step = DWORD(std::min<size_t>(n - done, 64u << 20));
+                DWORD step = DWORD(std::min<size_t>(n - done, pace_ ? 4u << 20 : 64u << 20));
                 if (!ReadFile(f_, static_cast<uint8_t*>(dst) + done, step, &got, nullptr) || got == 0) eof_ = true;
                 done += got;
+                paced(got);
             }
             return done;
         }
@@ -215,10 +229,21 @@ private:
                 break;
             }
             end_ += got;
+            paced(got);
         }
         return end_ >= n;
     }
+    // Waits until the bytes read so far would have taken as long at the card's speed.
+    void paced(DWORD got) {
+        if (!pace_) return;
+        read_ += got;
+        const uint64_t due = start_ + read_ * 1000 / pace_, now = GetTickCount64();
+        if (due > now) Sleep(DWORD(due - now));
+    }
     HANDLE f_;
+    const uint64_t pace_;
+    const uint64_t start_;
+    uint64_t read_ = 0;
     std::vector<uint8_t> buf_;
     size_t pos_ = 0, end_ = 0;
     bool eof_ = false, started_ = false;

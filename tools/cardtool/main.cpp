@@ -6,15 +6,18 @@
 //       (enough for listing the card).
 //   cardtool list DIR
 //       prints the card's index: type, channels, seconds, bytes, name.
-//   cardtool play DIR NAME FOLDER
+//   cardtool play DIR NAME FOLDER [GSENSOR_FILE GPS_FILE]
 //       makes the play file (AVI) of recording NAME in FOLDER, as the device
-//       library does, and prints the number of GPS records and G-sensor bytes.
+//       library does, and prints the number of GPS records and G-sensor bytes;
+//       with the two files, also writes the 16 384-byte G-sensor and GPS
+//       blocks the library hands over with it (for tools/sensordump).
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "card.h"
 #include "cardgen.h"
@@ -25,7 +28,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: cardtool make --plan FILE --out DIR [-j N] [--index-only]\n"
                  "       cardtool list DIR\n"
-                 "       cardtool play DIR NAME FOLDER\n");
+                 "       cardtool play DIR NAME FOLDER [GSENSOR_FILE GPS_FILE]\n");
     return 2;
 }
 
@@ -94,7 +97,15 @@ int list(const char* root) {
     return 0;
 }
 
-int play(const char* root, const char* name, const char* folder) {
+bool writeBlock(const char* path, const std::vector<uint8_t>& block) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(block.data()), std::streamsize(block.size()));
+    if (out.good()) return true;
+    std::fprintf(stderr, "cardtool: cannot write %s\n", path);
+    return false;
+}
+
+int play(const char* root, const char* name, const char* folder, const char* gsOut, const char* gpsOut) {
     krv::Card card;
     const krv::IndexEntry* e = card.load(root) ? card.find(name) : nullptr;
     if (!e) {
@@ -110,6 +121,7 @@ int play(const char* root, const char* name, const char* folder) {
     size_t records = 0;
     while (records < krv::kGpsMaxRecords && krv::rd32(&gps[records * krv::kGpsRecordBytes + 4]) != 0) ++records;
     std::printf("gps records %zu, g-sensor bytes %u\n", records, krv::rd32(gs.data()));
+    if (gsOut && gpsOut && !(writeBlock(gsOut, gs) && writeBlock(gpsOut, gps))) return 1;
     return 0;
 }
 
@@ -118,6 +130,7 @@ int play(const char* root, const char* name, const char* folder) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "make") == 0) return make(argc - 2, argv + 2);
     if (argc == 3 && std::strcmp(argv[1], "list") == 0) return list(argv[2]);
-    if (argc == 5 && std::strcmp(argv[1], "play") == 0) return play(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "play") == 0) return play(argv[2], argv[3], argv[4], nullptr, nullptr);
+    if (argc == 7 && std::strcmp(argv[1], "play") == 0) return play(argv[2], argv[3], argv[4], argv[5], argv[6]);
     return usage();
 }

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -134,6 +135,65 @@ TEST_F(SensorDump, BlocksTickByTick) {
     r = Dump(Write("void.bin", voids) + " " + Write("none.bin", std::string()) + " -5");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(Lines(r.out).size(), 1u);
+}
+
+TEST_F(SensorDump, TicksAtGivenPositions) {
+    auto gps = testblocks::GpsBlock({Rmc("GPRMC,081836.00,A,3723.24750,N,12658.69200,E,32.4,45.0,120624,,,A"),
+                                     Rmc("GPRMC,081837.00,V,,,,,,,120624,,,N"),
+                                     Rmc("GPRMC,081838.00,A,3723.25000,N,12658.70000,E,0.0,45.0,120624,,,A")});
+    auto gs = testblocks::GSensorBlock({{0.5f, -0.25f, 1.0f}, {-2.5f, 1.125f, 0.875f}, {0, 0, 1}});
+    // In the order given, as a playback that was sought backwards reaches them.
+    DumpResult r = Dump(Write("gps.bin", gps) + " " + Write("gs.bin", gs) + " 3200 1100 0 2900");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{
+                  "RANGE\t2024-06-12 17:18:36 / 2024-06-12 17:18:38",
+                  "1100\t3\t0000-00-00 00:00:00\t0.00000\t0.00000\t-\t-\t0\t"
+                  "X : -2.5000\tY : +1.1250\tZ : +0.8750\t2132",
+                  "0\t1\t2024-06-12 17:18:36\t3723.24750\t12658.69200\t37.387458\t126.978200\t37\t"
+                  "X : +0.5000\tY : -0.2500\tZ : +1.0000\t1066",
+                  "2900\t1\t2024-06-12 17:18:38\t3723.25000\t12658.70000\t37.387500\t126.978333\t0\t"
+                  "X : +0.0000\tY : +0.0000\tZ : +1.0000\t3198",
+              }));
+    EXPECT_EQ(Dump(Write("gps.bin", gps) + " " + Write("gs.bin", gs) + " 3200 100 1x").status, 2);
+}
+
+TEST_F(SensorDump, GraphPixels) {
+    // Two samples over a minute: at 30 000 ms (X +1) and 60 000 ms (X -1); Y
+    // and Z stay 0, so Z is drawn over the whole of Y.
+    auto gs = testblocks::GSensorBlock({{1.0f, 0, 0}, {-1.0f, 0, 0}});
+    DumpResult r = Dump("--graph " + Write("gs.bin", gs) + " 60000 90000");
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> l = Lines(r.out);
+    ASSERT_FALSE(l.empty());
+    EXPECT_EQ(l[0], "CURSOR 625");  // 90 000 ms: at the plot's right edge
+    auto has = [&](const std::string& line) { return std::find(l.begin(), l.end(), line) != l.end(); };
+    // X: the flat start at the first sample's height, then the sample at
+    // 30 000 ms (x 327, y 45); its last point (625, 63) is where no line starts.
+    EXPECT_TRUE(has("PIXEL 30 45 250 0 250"));
+    EXPECT_TRUE(has("PIXEL 327 45 250 0 250"));
+    EXPECT_FALSE(has("PIXEL 625 63 250 0 250"));
+    // Y lies under Z: only Z's points are fixed.
+    EXPECT_FALSE(has("PIXEL 30 54 0 250 250"));
+    EXPECT_TRUE(has("PIXEL 30 54 250 250 0"));
+    EXPECT_TRUE(has("PIXEL 327 54 250 250 0"));
+    // The cursor line from the plot's top to just above its bottom.
+    EXPECT_TRUE(has("PIXEL 625 14 255 255 255"));
+    EXPECT_TRUE(has("PIXEL 625 94 255 255 255"));
+    EXPECT_FALSE(has("PIXEL 625 95 255 255 255"));
+    // Background far from every line, none near one.
+    EXPECT_TRUE(has("BACK 2 2"));
+    EXPECT_FALSE(has("BACK 327 47"));
+    EXPECT_FALSE(has("BACK 627 22"));
+
+    // Without a cursor, and for an empty table: the background only.
+    r = Dump("--graph " + Write("none.bin", std::string()) + " 60000 0");
+    l = Lines(r.out);
+    ASSERT_FALSE(l.empty());
+    EXPECT_EQ(l[0], "CURSOR -");
+    EXPECT_EQ(std::count_if(l.begin(), l.end(), [](const std::string& s) { return s.rfind("PIXEL", 0) == 0; }), 0);
+    EXPECT_EQ(Dump("--graph " + Write("none.bin", std::string()) + " 60000").status, 2);
+    EXPECT_EQ(Dump("--graph " + Write("none.bin", std::string()) + " 60000 x").status, 2);
 }
 
 TEST_F(SensorDump, HelpAndBadArguments) {

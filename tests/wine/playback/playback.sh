@@ -56,3 +56,17 @@ card_checksum() {
   dir=$(readlink -f "$WINEPREFIX/dosdevices/e:")
   (cd "$dir" && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sha256sum)
 }
+
+# "CHANNEL MIRRORED FLIPPED" of the frame code shown in surface $1, or fails.
+code_flags() { local c; c=$(code_of "$1") || return 1; echo "${c#* }"; }
+flags_are() { [ "$(code_flags "$1")" = "$2" ]; }
+
+# A copy of the program folder (viewer, device library, map pages) in a new
+# temporary folder, printed; the stand-in filters stay registered where they are.
+program_copy() {
+  local d
+  d=$(mktemp -d "${TMPDIR:-/tmp}/program.XXXXXX")
+  cp "$VIEWER_DIR/Tessaro.exe" "$VIEWER_DIR/KRVLib.dll" "$d/"
+  cp -r "$VIEWER_DIR"/*.htm "$VIEWER_DIR/map" "$d/" 2>/dev/null
+  printf '%s\n' "$d"
+}
