@@ -251,7 +251,6 @@ int CTessaroDlg::AskUser(const wchar_t* title, const wchar_t* message, bool twoB
     return static_cast<int>(dlg.DoModal());
 }
 
-
 BOOL CTessaroDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_SYSKEYDOWN && msg->wParam == VK_F4) return TRUE;
     if (msg->message == WM_KEYDOWN) {
@@ -292,7 +291,9 @@ void CTessaroDlg::OnSpaceReleased() {
 }
 
 void CTessaroDlg::OnSize(UINT type, int, int cy) {
-    // A paused or stopped picture is delivered again at the new size.
+    // A paused or stopped picture is delivered again at the new size (by the
+    // display mode change itself when this size comes from one).
+    if (m_layout.ChangingMode()) return;
     RefitVideo();
     if (type == SIZE_MINIMIZED || m_layout.DisplayMode() != WindowLayout::ModeNormal || cy >= 720) return;
     RECT r = GetWindowRect();
@@ -329,10 +330,8 @@ void CTessaroDlg::OnListHeaderCheck(WPARAM wp, LPARAM lp) {
 }
 
 void CTessaroDlg::OnSliderMoving(UINT sliderId) {
-    if (sliderId == IDC_POSITION_SLIDER)
-        m_playback.OnPositionSlider();
-    else if (sliderId == IDC_VOLUME_SLIDER && m_hasMixer)
-        m_volume->ApplySlider();
+    if (sliderId == IDC_POSITION_SLIDER) m_playback.OnPositionSlider();
+    else if (sliderId == IDC_VOLUME_SLIDER && m_hasMixer) m_volume->ApplySlider();
 }
 
 // Skin, layout and display modes.
@@ -345,8 +344,6 @@ void CTessaroDlg::ShowAllControls() { m_layout.ShowAllControls(); }
 void CTessaroDlg::HideAllControls() { m_layout.HideAllControls(); }
 void CTessaroDlg::HideMap() { m_layout.HideMap(); }
 void CTessaroDlg::ShowMap() { m_layout.ShowMap(); }
-void CTessaroDlg::ExpandMap() {
-    m_layout.ExpandMap(m_sensors.Data().GpsValid(), m_sensors.Data().GSensorBytes() != 0);
-}
+void CTessaroDlg::ExpandMap() { m_layout.ExpandMap(m_sensors.Data().GpsValid(), m_sensors.Data().GSensorBytes() != 0); }
 void CTessaroDlg::OnFullScreen() { m_layout.RequestFullScreen(); }
 void CTessaroDlg::OnMaximize() { m_layout.RequestMaximize(); }

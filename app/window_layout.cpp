@@ -285,6 +285,12 @@ void WindowLayout::SetDisplayMode(int mode) {
     m_displayMode = mode;
     m_draggable = mode == ModeNormal;
     const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    // The controls are moved, shown and hidden with the window's drawing off
+    // (each visible control's move would otherwise clip, copy and invalidate
+    // on its own, and a list's move re-lays it out twice); all of it is
+    // painted once below.
+    ::SendMessageW(m_window, WM_SETREDRAW, FALSE, 0);
+    m_changingMode = true;
     if (mode == ModeFullScreen) {
         HideAllControls();
         m_map.PlaceForMode(mode, sw, sh);
@@ -311,6 +317,8 @@ void WindowLayout::SetDisplayMode(int mode) {
         PlaceMaximisedControls();
         SetMaximizeImages(true);
     }
+    m_changingMode = false;
+    ::SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
     // The whole window painted at once; then a paused picture, which that
     // paint has cleared from its surface, is delivered again.
     ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -108,6 +108,9 @@ public:
     int DisplayMode() const { return m_displayMode; }
     MapState GetMapState() const { return m_map.State(); }
     bool Draggable() const { return m_draggable; }
+    // True inside SetDisplayMode, which delivers a paused picture again itself
+    // once everything is placed.
+    bool ChangingMode() const { return m_changingMode; }
     void SetDraggable(bool on) { m_draggable = on; }
 
 private:
@@ -143,4 +146,5 @@ private:
     CBackBuffer m_fallback;
     int m_displayMode = ModeNormal;
     bool m_draggable = false;
+    bool m_changingMode = false;
 };

@@ -393,7 +393,8 @@ void CSkinListCtrl::DeclareMessageMap(MessageMap& map) {
     // The scrollbar follows the list when the layout moves, shows or hides it.
     map.On(WM_WINDOWPOSCHANGED, [this](WPARAM, LPARAM) -> LRESULT {
         LRESULT r = Default();
-        if (!m_placing && m_scrollbar.GetSafeHwnd()) ShowScrollbar(IsWindowVisible() != FALSE);
+        if (!m_placing && m_scrollbar.GetSafeHwnd())
+            ShowScrollbar((::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0);
         return r;
     });
 }
