@@ -66,7 +66,10 @@ void CTessaroDlg::BuildSensorTables(const uint8_t* gsensorBlock, const uint8_t* 
     m_sensors.Build(gsensorBlock, gpsBlock, durationMs);
 }
 
-void CTessaroDlg::ResetGpsReadout() { m_sensors.ResetGps(); }
+void CTessaroDlg::ResetGpsReadout() {
+    m_sensors.ResetGps();
+    if (m_map.GetSafeHwnd()) m_map.ForgetPosition();
+}
 void CTessaroDlg::ResetGSensorReadout() { m_sensors.ResetGSensor(); }
 
 void CTessaroDlg::UpdateGpsReadout(int64_t positionMs) {
@@ -116,8 +119,6 @@ void CTessaroDlg::OnPlaybackTimer() {
 void CTessaroDlg::InitVolumeControl() {
     m_volume = std::make_unique<VolumeMixer>(m_hWnd, m_controls.m_sldVolume);
     m_hasMixer = m_volume->Init();
-    if (m_hasMixer)
-        m_volume->SetMute(false);
-    else
-        m_controls.m_sldVolume.EnableWindow(FALSE);
+    if (m_hasMixer) m_volume->SetMute(false);
+    else m_controls.m_sldVolume.EnableWindow(FALSE);
 }

@@ -26,6 +26,10 @@
 #define TIMER_CLOCK             6303    // 500 ms, repeating
 #define TIMER_WAIT_PREFETCH     6405    // 300 ms while Next waits for the next recording
 
+// Timer of the map window: after its page is loaded again, the last position
+// is handed to the new page until it has taken it.
+#define TIMER_MAP_RESEND        6410    // 250 ms, for up to 5 s
+
 // Timers of the export progress dialog.
 #define TIMER_EXPORT_POLL       0       // 1000 ms: has the export worker finished?
 

@@ -4,6 +4,7 @@
 #include <wininet.h>
 #include <wrl/client.h>
 
+#include "app_messages.h"
 #include "control_ids.h"
 #include "fw_ole.h"
 #include "resource.h"
@@ -75,7 +76,43 @@ void BBMapDlg::FitBrowser() {
     m_Browser.ShowWindow(SW_SHOW);
 }
 
-void BBMapDlg::RefreshBrowser() { m_Browser.Refresh(); }
+void BBMapDlg::RefreshBrowser() {
+    m_Browser.Refresh();
+    ResendAfterLoad();
+}
+
+// A page load gives no word when it is done here, and until it has begun the
+// old page still answers: the position is handed over every period for at
+// least kResendSureTicks (a local page loads well within that), then until
+// the first call that reaches the page, at most kResendMaxTicks. The page
+// ignores a position it already shows.
+namespace {
+const UINT kResendPeriodMs = 250;
+const int kResendSureTicks = 8;
+const int kResendMaxTicks = 20;
+}  // namespace
+
+void BBMapDlg::ResendAfterLoad() {
+    m_resendTicks = 0;
+    if (m_hWnd) SetTimer(TIMER_MAP_RESEND, kResendPeriodMs);
+}
+
+void BBMapDlg::OnResendTimer() {
+    ++m_resendTicks;
+    const bool reached = !m_strLat.IsEmpty() && CallDrawCurrent(m_strLat, m_strLng);
+    if ((reached && m_resendTicks >= kResendSureTicks) || m_resendTicks >= kResendMaxTicks || m_strLat.IsEmpty())
+        KillTimer(TIMER_MAP_RESEND);
+}
+
+void BBMapDlg::ForgetPosition() {
+    m_strLat = CString();
+    m_strLng = CString();
+}
+
+void BBMapDlg::DeclareMessageMap(MessageMap& map) {
+    CDialog::DeclareMessageMap(map);
+    map.OnTimer(TIMER_MAP_RESEND, [this] { OnResendTimer(); });
+}
 
 CString BBMapDlg::PagePath(int kind) { return CString(ProgramFolder() + PageName(kind)); }
 
@@ -85,22 +122,23 @@ void BBMapDlg::LoadMapPage(int kind) {
     if (kind == m_nPageKind) return;  // the page already loaded is kept
     m_nPageKind = kind;
     m_Browser.Navigate(PagePath(kind));
+    ResendAfterLoad();
 }
 
-void BBMapDlg::CallDrawCurrent(const CString& lat, const CString& lng) {
+bool BBMapDlg::CallDrawCurrent(const CString& lat, const CString& lng) {
     m_strLat = lat;
     m_strLng = lng;
     ComPtr<IDispatch> document = m_Browser.GetDocument();
-    if (!document) return;
+    if (!document) return false;
     ComPtr<IHTMLDocument2> html;
-    if (FAILED(document.As(&html)) || !html) return;
+    if (FAILED(document.As(&html)) || !html) return false;
     ComPtr<IDispatch> script;
-    if (FAILED(html->get_Script(&script)) || !script) return;
+    if (FAILED(html->get_Script(&script)) || !script) return false;
 
     wchar_t name[] = L"DrawCurrent";
     LPOLESTR names[1] = {name};
     DISPID id = DISPID_UNKNOWN;
-    if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id))) return;
+    if (FAILED(script->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id))) return false;
 
     // Arguments go last-first: the script receives latitude, longitude.
     CBstr latText(lat), lngText(lng);
@@ -110,5 +148,6 @@ void BBMapDlg::CallDrawCurrent(const CString& lat, const CString& lng) {
     args[1].vt = VT_BSTR;
     args[1].bstrVal = latText.Get();
     DISPPARAMS params{args, nullptr, 2, 0};
-    script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    return SUCCEEDED(
+        script->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr));
 }

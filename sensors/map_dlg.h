@@ -23,14 +23,20 @@ public:
 
     // The browser at (0, 0) with the size of the client area, shown.
     void FitBrowser();
-    // Reloads the page the browser shows.
+    // Reloads the page the browser shows. A reloaded (or newly loaded) page
+    // starts without a position: the kept texts are handed to it again as
+    // soon as its DrawCurrent answers, so that a paused recording's vehicle
+    // stays on the map across a layout change.
     void RefreshBrowser();
     // Loads the page of a kind unless it is the one loaded; without an
     // internet connection the kind is kPageNotConnected whatever was asked.
     void LoadMapPage(int kind);
     // Keeps the texts and calls the page's DrawCurrent(latitude, longitude);
     // a missing document, script object or function is skipped silently.
-    void CallDrawCurrent(const CString& lat, const CString& lng);
+    // True when the page's function was called.
+    bool CallDrawCurrent(const CString& lat, const CString& lng);
+    // Drops the kept texts (a new recording's positions are not yet known).
+    void ForgetPosition();
 
     int GetPageKind() const { return m_nPageKind; }
     // The file of a page kind: the executable's folder (up to, not including,
@@ -50,7 +56,13 @@ protected:
     // A child panel never ends itself.
     void OnOK() override {}
     void OnCancel() override {}
+    void DeclareMessageMap(MessageMap& map) override;
 
 private:
+    // Hands the kept position to the page loading now, once it can take it.
+    void ResendAfterLoad();
+    void OnResendTimer();
+
     CButton m_btnSpare;
+    int m_resendTicks = 0;  // timer periods since the page began loading
 };

@@ -6,9 +6,11 @@
 // Container.* need nothing; NoBrowser.* need the stand-in without Chromium
 // (they point it at a closed port); Offline.* run beside a wininet.dll that
 // reports no connection; PlatformControl.* run with Wine's own control.
+// winsock2.h goes before windows.h.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <winsock2.h>
 #include <mshtml.h>
 #include <wininet.h>
 #include <winternl.h>
@@ -19,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "app_messages.h"
 #include "browser_test_ids.h"
 #include "control_ids.h"
 #include "fw_app.h"
@@ -54,6 +57,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
 
 void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+std::string Narrow(const std::wstring& w) {
+    std::string s;
+    for (wchar_t c : w) s += c < 128 ? static_cast<char>(c) : '?';
+    return s;
 }
 
 // The top-level window of the tests: keeps the keys the viewer's main window
@@ -359,6 +368,8 @@ TEST_F(StandIn, ScriptObjectCallsGlobalFunctionsOnly) {
 TEST_F(StandIn, BusyPageDoesNotHoldTheWindowThread) {
     BBMapDlg& map = CreateMap();
     ASSERT_TRUE(WaitLoaded(L"/map.htm"));
+    // Only the calls below reach the page (no hand-over of a kept position).
+    ::KillTimer(map.GetSafeHwnd(), TIMER_MAP_RESEND);
     ULONGLONG start = ::GetTickCount64();
     EXPECT_EQ(CallPage(L"Hang", nullptr, {L"3500"}), HRESULT_FROM_WIN32(ERROR_TIMEOUT));
     EXPECT_LT(::GetTickCount64() - start, 2500u);  // the bound of a call
@@ -371,6 +382,37 @@ TEST_F(StandIn, BusyPageDoesNotHoldTheWindowThread) {
     Pump(2000);
     map.CallDrawCurrent(L"3.000000", L"4.000000");
     EXPECT_EQ(Title(), L"3.000000|4.000000|string|2|1");
+}
+
+TEST_F(StandIn, ReloadedPageGetsTheKeptPosition) {
+    BBMapDlg& map = CreateMap();
+    ASSERT_TRUE(WaitLoaded(L"/map.htm"));
+    // The old page counts more calls than a hand-over ever makes, which tells
+    // it from the reloaded one.
+    for (int i = 0; i < 25; ++i) map.CallDrawCurrent(L"5.000000", L"6.000000");
+    ASSERT_EQ(Title(), L"5.000000|6.000000|string|2|25");
+    const std::wstring prefix = L"5.000000|6.000000|string|2|";
+    auto newPageCalls = [&] {
+        const std::wstring t = Title();
+        if (t.compare(0, prefix.size(), prefix) != 0) return 0;
+        const int n = _wtoi(t.c_str() + prefix.size());
+        return n < 25 ? n : 0;
+    };
+    map.RefreshBrowser();
+    EXPECT_TRUE(PumpUntil([&] { return newPageCalls() > 0; }, 4000)) << Narrow(Title());
+    // Handed over for a bounded time only.
+    Pump(5500);
+    const std::wstring settled = Title();
+    EXPECT_GT(newPageCalls(), 0) << Narrow(settled);
+    Pump(1000);
+    EXPECT_EQ(Title(), settled);
+
+    // A forgotten position is not handed to the next page.
+    map.ForgetPosition();
+    map.RefreshBrowser();
+    EXPECT_TRUE(PumpUntil([&] { return Title() == L"map test"; }, 4000)) << Narrow(Title());
+    Pump(1500);
+    EXPECT_EQ(Title(), L"map test");
 }
 
 TEST_F(StandIn, PageWithoutDrawCurrentIsSkipped) {

@@ -151,6 +151,19 @@ no_magenta() {
   ui_assert_eq 0 "$n" "magenta pixels on screen ($1)"
 }
 
+# Pixels of the vehicle marker's blue (the page's rgb(30,138,224), allowing
+# for the screencast's compression) inside the map panel, whose place in
+# Show mode is (W - 315, H - 390, 305, 253) of the client area.
+marker_pixels() {
+  local cl ct cw ch
+  read -r cl ct _ _ cw ch < <(ui client-rect "${MAIN[@]}")
+  ui_shot "$work/screen.png"
+  convert "$work/screen.png" -crop "305x253+$((cl + cw - 315))+$((ct + ch - 390))" +repage \
+    -fuzz 8% -fill black +opaque 'rgb(30,138,224)' -fill white -opaque 'rgb(30,138,224)' \
+    -format '%[fx:round(mean*w*h)]' info:
+}
+marker_shown() { [ "$(marker_pixels)" -ge 40 ]; }
+
 # The 23 background pieces on screen against their bitmaps.
 check_pieces() {
   local cl ct cw ch
@@ -349,6 +362,11 @@ wide)
   check_lists 246
   code_of "$IDC_CHANNEL1_SURFACE" >/dev/null || ui_fail "paused picture lost by the map commands"
   ui_ok "Show after Expand: type filters back, GPS labels hidden, lists 246 high, the paused picture kept"
+  ui_wait_for 6000 marker_shown || ui_fail "vehicle not on the reloaded map while paused ($(marker_pixels) pixels)"
+  maximise
+  restore
+  ui_wait_for 6000 marker_shown || ui_fail "vehicle not on the map after Maximize and back while paused ($(marker_pixels) pixels)"
+  ui_ok "paused: the vehicle is back on the map page reloaded by Show and by the mode changes"
 
   # Full screen entered from maximised, then Escape.
   maximise
