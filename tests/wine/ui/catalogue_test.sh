@@ -87,9 +87,20 @@ ui_server_start
 viewer_start
 
 # The dialog: both cards in letter order, nothing else (C: and Z: are fixed).
-ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
-ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
-ui_assert_eq 2 "$(ui cb-count "${SELECT[@]}")" "drives offered"
+# Wine's mount manager may still be taking in the second card when the first
+# program of a fresh server asks (seen once in many runs): the dialog is then
+# closed and opened again, at most three times.
+for attempt in 1 2 3; do
+  ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
+  ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
+  offered=$(ui cb-count "${SELECT[@]}")
+  [ "$offered" = 2 ] || [ "$attempt" = 3 ] && break
+  echo "drive dialog offered $offered drives; opened again" >&2
+  ui click --class '#32770' --visible --id 2 --post
+  ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
+  sleep 1
+done
+ui_assert_eq 2 "$offered" "drives offered"
 ui_assert_eq 'E:\' "$(ui cb-text "${SELECT[@]}" 0)" "first drive"
 ui_assert_eq 'F:\' "$(ui cb-text "${SELECT[@]}" 1)" "second drive"
 ui_assert_eq 0 "$(ui cb-sel "${SELECT[@]}")" "first entry selected"
