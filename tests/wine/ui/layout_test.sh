@@ -363,11 +363,12 @@ wide)
   code_of "$IDC_CHANNEL1_SURFACE" >/dev/null || ui_fail "paused picture lost by the map commands"
   ui_ok "Show after Expand: type filters back, GPS labels hidden, lists 246 high, the paused picture kept"
   # The vehicle needs a fix at the paused position: on a slow first run the
-  # pause can come before the recording's first fix, so it plays on until the
-  # map shows one.
+  # pause can come before the recording's first fix, or the browser's first
+  # page of a new machine before its first frame, so it plays on (the paused
+  # position is about 2 s of 40) until the map shows one.
   if ! ui_wait_for 3000 marker_shown; then
     click "$IDC_PLAY"
-    ui_wait_for 15000 marker_shown || ui_fail "no vehicle on the map while playing ($(marker_pixels) pixels)"
+    ui_wait_for 25000 marker_shown || ui_fail "no vehicle on the map while playing ($(marker_pixels) pixels)"
     click "$IDC_PLAY"
     sleep 0.5
   fi
