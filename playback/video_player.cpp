@@ -101,11 +101,14 @@ float ClampRate(float rate) {
     return rate;
 }
 
+float AppliedRate(float rate) { return rate == 1.0f ? 1.0f : ClampRate(rate); }
+
 int AudioPinScore(bool isPcm) { return isPcm ? 1001 : 1; }
 
 // ------------------------------------------------------------ PlaybackGraph
 
-PlaybackGraph::PlaybackGraph(int channels, const HWND* w, bool flag) : m_channelCount(channels), m_sourceFlag(flag) {
+PlaybackGraph::PlaybackGraph(int channels, const HWND* w, bool flag, RendererPool* pool)
+    : m_channelCount(channels), m_sourceFlag(flag), m_pool(pool) {
     for (int k = 0; k < kMaxChannels; ++k) m_windows[k] = w ? w[k] : nullptr;
 }
 
@@ -143,8 +146,18 @@ void PlaybackGraph::Connect(IBaseFilter* up, IBaseFilter* down) {
     });
 }
 
-HRESULT PlaybackGraph::SetUpRenderer(int k) {
-    IBaseFilter* r = m_renderers[k].Get();
+ComPtr<IBaseFilter> NewRenderer(HWND window) {
+    ComPtr<IBaseFilter> r;
+    if (FAILED(CoCreateInstance(kClsidMixingRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(r.GetAddressOf()))))
+        return {};
+    if (SetUpRenderer(r.Get(), window) != S_OK) return {};
+    return r;
+}
+
+HRESULT PlaybackGraph::SetUpRenderer(int k) { return playback::SetUpRenderer(m_renderers[k].Get(), m_windows[k]); }
+
+HRESULT SetUpRenderer(IBaseFilter* r, HWND window) {
     ComPtr<IVMRFilterConfig> config;
     HRESULT hr = r ? r->QueryInterface(IID_IVMRFilterConfig, reinterpret_cast<void**>(config.GetAddressOf())) : E_POINTER;
     if (FAILED(hr)) return hr;
@@ -155,11 +168,29 @@ HRESULT PlaybackGraph::SetUpRenderer(int k) {
     if (FAILED(hr)) return hr;
     if (!wc) return kNotLoadable;
     RECT rc{};
-    GetClientRect(m_windows[k], &rc);
+    GetClientRect(window, &rc);
     wc->SetVideoPosition(nullptr, &rc);
-    wc->SetVideoClippingWindow(m_windows[k]);
+    wc->SetVideoClippingWindow(window);
     wc->SetAspectRatioMode(VMR_ARMODE_NONE);
     return S_OK;
+}
+
+HRESULT PlaybackGraph::AddRenderer(int k, const wchar_t* name) {
+    if (m_pool && m_pool->kept[k]) {
+        ComPtr<IBaseFilter> kept = std::move(m_pool->kept[k]);
+        if (SUCCEEDED(m_graph->AddFilter(kept.Get(), name))) {
+            m_renderers[k] = std::move(kept);
+            if (auto wc = QueryAs<IVMRWindowlessControl>(m_renderers[k].Get(), IID_IVMRWindowlessControl)) {
+                RECT rc{};
+                GetClientRect(m_windows[k], &rc);
+                wc->SetVideoPosition(nullptr, &rc);
+            }
+            return S_OK;
+        }
+    }
+    HRESULT hr = AddFilter(kClsidMixingRenderer, name, m_renderers[k]);
+    if (FAILED(hr)) return hr;
+    return SetUpRenderer(k);
 }
 
 static void SetRenderingPrefs(IBaseFilter* r) {
@@ -246,8 +277,7 @@ HRESULT PlaybackGraph::BuildOneChannel(int score) {
     ConnectAudio(score);
     if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[0], m_decoders[0]))) return hr;
     if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[0], m_converters[0]))) return hr;
-    if (FAILED(hr = AddFilter(kClsidMixingRenderer, L"Mixing Renderer9", m_renderers[0]))) return hr;
-    if (FAILED(hr = SetUpRenderer(0)) || hr == kNotLoadable) return hr;
+    if (FAILED(hr = AddRenderer(0, L"Mixing Renderer9")) || hr == kNotLoadable) return hr;
     m_durationCache = 0;
     SetRenderingPrefs(m_renderers[0].Get());
     Connect(m_source.Get(), m_decoders[0].Get());
@@ -267,8 +297,7 @@ HRESULT PlaybackGraph::BuildChannels(int score) {
     for (int k = 0; k < kMaxChannels && k < m_channelCount && k < m_videoStreamCount; ++k) {
         if (FAILED(hr = AddFilter(kClsidVideoDecoder, kDecoderNames[k], m_decoders[k]))) return hr;
         if (FAILED(hr = AddFilter(kClsidConverter, kConverterNames[k], m_converters[k]))) return hr;
-        if (FAILED(hr = AddFilter(kClsidMixingRenderer, kRendererNames[k], m_renderers[k]))) return hr;
-        if (FAILED(hr = SetUpRenderer(k)) || hr == kNotLoadable) return hr;
+        if (FAILED(hr = AddRenderer(k, kRendererNames[k])) || hr == kNotLoadable) return hr;
         SetRenderingPrefs(m_renderers[k].Get());
         m_durationCache = 0;
         Connect(m_source.Get(), m_decoders[k].Get());
@@ -343,7 +372,11 @@ void PlaybackGraph::TearDown() {
     if (auto events = QueryAs<IMediaEventEx>(m_graph.Get(), IID_IMediaEventEx)) events->SetNotifyWindow(0, 0, 0);
     m_state = kStopped;
     RemoveAndRelease(m_audioRenderer);
-    for (auto& r : m_renderers) RemoveAndRelease(r);
+    for (int k = 0; k < kMaxChannels; ++k) {
+        if (m_renderers[k] && m_pool && m_graph->RemoveFilter(m_renderers[k].Get()) == S_OK)
+            m_pool->kept[k] = std::move(m_renderers[k]);
+        RemoveAndRelease(m_renderers[k]);
+    }
     for (auto& d : m_decoders) RemoveAndRelease(d);
     RemoveAndRelease(m_audioDecoder);
     RemoveAndRelease(m_source);
@@ -386,11 +419,22 @@ HRESULT PlaybackGraph::Run() {
             seeking->SetRate(m_rate);
         }
     }
-    HRESULT hr = E_NOINTERFACE;
-    if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) hr = control->Run();
+    HRESULT hr = m_state == kStopped ? RunSoon() : E_FAIL;
+    if (FAILED(hr))
+        if (auto control = QueryAs<IMediaControl>(m_graph.Get(), IID_IMediaControl)) hr = control->Run();
     m_state = kRunning;
     if (auto audio = QueryAs<IBasicAudio>(m_graph.Get(), IID_IBasicAudio)) audio->put_Balance(0);
     return hr;
+}
+
+HRESULT PlaybackGraph::RunSoon() {
+    auto filter = QueryAs<IMediaFilter>(m_graph.Get(), IID_IMediaFilter);
+    if (!filter) return E_NOINTERFACE;
+    ComPtr<IReferenceClock> clock;
+    if (FAILED(filter->GetSyncSource(clock.GetAddressOf())) || !clock) return E_FAIL;
+    REFERENCE_TIME now = 0;
+    if (FAILED(clock->GetTime(&now))) return E_FAIL;
+    return filter->Run(now + kStartLead);
 }
 
 HRESULT PlaybackGraph::Pause() {
@@ -435,6 +479,7 @@ VideoPlayer::VideoPlayer() {
 
 VideoPlayer::~VideoPlayer() {
     DestroyGraph();
+    m_renderers = RendererPool{};
     m_d3dKeeper.Reset();
     if (m_d3d9) FreeLibrary(m_d3d9);
 }
@@ -447,7 +492,12 @@ void VideoPlayer::Init(int channels, HWND w1, HWND w2, HWND w3, HWND w4) {
     m_windows[1] = w2;
     m_windows[2] = w3;
     m_windows[3] = w4;
-    if (!m_graph) m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, true);
+    m_renderers = RendererPool{};  // set up for the windows they had
+    if (!m_graph) m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, true, &m_renderers);
+    // The renderers are made now, while the program starts, rather than in
+    // the first open, where the user waits for the picture.
+    for (int k = 0; k < kMaxChannels && k < m_channelCount; ++k)
+        if (m_windows[k]) m_renderers.kept[k] = NewRenderer(m_windows[k]);
 }
 
 bool VideoPlayer::Open(const wchar_t* path, int32_t a, int32_t b) {
@@ -457,7 +507,7 @@ bool VideoPlayer::Open(const wchar_t* path, int32_t a, int32_t b) {
         SeekMs(0);
         DestroyGraph();
     }
-    m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, m_sourceFlag);
+    m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, m_sourceFlag, &m_renderers);
     if (m_graph->Build(path, a, b) == kNotLoadable) {
         DestroyGraph();
         return false;
@@ -501,6 +551,10 @@ int32_t VideoPlayer::GetVideoStreamCount() const { return m_graph ? m_graph->Vid
 void VideoPlayer::SetRate(float rate) {
     if (!m_graph) return;
     int32_t was = m_graph->State();
+    if (was == kRunning && AppliedRate(rate) == AppliedRate(m_graph->Rate())) {
+        m_graph->SetRate(rate);
+        return;
+    }
     m_graph->Pause();
     m_graph->SetRate(rate);
     if (was == kRunning) m_graph->Run();

@@ -26,12 +26,25 @@ constexpr int kMaxChannels = 4;
 
 // Rate actually applied by Run: 1.0 as it is, anything else kept within [0.5, 2.0].
 float ClampRate(float rate);
+// The rate a Run sets on the graph for a stored rate.
+float AppliedRate(float rate);
 // Audio detection score of one audio pin: 1001 for PCM, 1 for anything else.
 int AudioPinScore(bool isPcm);
 
+// Mixing renderers kept between graphs, one per channel window: set up once
+// (windowless, clipped to their window), they join each new graph as they
+// are, so that an open does not pay for a new renderer and its device.
+struct RendererPool {
+    ComPtr<IBaseFilter> kept[kMaxChannels];
+};
+// A mixing renderer set up windowless, drawing into `window`; S_OK when it is.
+HRESULT SetUpRenderer(IBaseFilter* renderer, HWND window);
+// A new renderer set up for `window`, or none.
+ComPtr<IBaseFilter> NewRenderer(HWND window);
+
 class PlaybackGraph {
 public:
-    PlaybackGraph(int channels, const HWND* windows, bool sourceFlag);
+    PlaybackGraph(int channels, const HWND* windows, bool sourceFlag, RendererPool* pool = nullptr);
     ~PlaybackGraph();
     PlaybackGraph(const PlaybackGraph&) = delete;
     PlaybackGraph& operator=(const PlaybackGraph&) = delete;
@@ -71,6 +84,14 @@ private:
     HRESULT CreateAudio(int audioScore, const wchar_t* decoderName);
     void ConnectAudio(int audioScore);
     HRESULT SetUpRenderer(int k);
+    // Renderer k: the pool's, else a new one set up for window k.
+    HRESULT AddRenderer(int k, const wchar_t* name);
+    // A run from stopped with stream time 0 just ahead of the clock's now.
+    // The graph manager's own Run may put it much further ahead (200 ms on
+    // one platform), and that wait is the first picture's.
+    HRESULT RunSoon();
+    // Time for the sources to deliver their first samples.
+    static constexpr REFERENCE_TIME kStartLead = 40 * 10000;
     void CacheDuration();
     void StopWhenReady();
     static constexpr DWORD kSettleMs = 3000;
@@ -88,6 +109,7 @@ private:
     HWND m_windows[kMaxChannels] = {};
     wchar_t m_filePath[260] = {};
     bool m_sourceFlag = true;
+    RendererPool* m_pool = nullptr;
     ComPtr<IGraphBuilder> m_graph;
     ComPtr<IBaseFilter> m_source;
     ComPtr<IBaseFilter> m_renderers[kMaxChannels];
@@ -139,6 +161,7 @@ private:
     int32_t m_channelCount = 0;
     HWND m_windows[kMaxChannels] = {};
     std::unique_ptr<PlaybackGraph> m_graph;
+    RendererPool m_renderers;  // outlives every graph; released with the player
     bool m_sourceFlag = true;
     // One Direct3D 9 object held for the player's life, so that the graphics
     // library under the mixing renderers stays initialised from one recording

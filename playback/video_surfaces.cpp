@@ -51,6 +51,9 @@ void VideoSurfaces::Layout(int w, int h, bool fullScreen, bool isPhoto, bool rec
     shown.MoveWindow(x, y, vw, vh);
     other.MoveWindow(x, y, vw, vh);
     shown.ShowWindow(recordingOpen ? SW_SHOW : SW_HIDE);
+    // A surface just shown gets its black fill now, not after the renderer
+    // has put the first picture on it.
+    if (recordingOpen) shown.UpdateWindow();
     other.ShowWindow(SW_HIDE);
     m_display[0].ShowWindow(SW_HIDE);
     m_display[1].ShowWindow(SW_HIDE);

@@ -291,6 +291,71 @@ TEST_F(MediaTest, TwoChannelsRenderIntoTheirOwnWindows) {
     EXPECT_FALSE(b.flipped);
 }
 
+TEST_F(MediaTest, RenderersAreKeptFromOneRecordingToTheNextForTheirOwnWindows) {
+    ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
+    IBaseFilter* first = player_->Graph()->Renderer(0);
+    IBaseFilter* second = player_->Graph()->Renderer(1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    // Held here, so that no later renderer can be made at the same address.
+    auto release = [](IBaseFilter* f) { f->Release(); };
+    first->AddRef();
+    second->AddRef();
+    std::unique_ptr<IBaseFilter, decltype(release)> holdFirst(first, release), holdSecond(second, release);
+
+    // A one-channel recording takes channel 1's renderer and plays from the
+    // start on it; channel 2's waits unused.
+    ASSERT_TRUE(player_->Open(OneChannel().c_str(), 0, -1));
+    EXPECT_EQ(player_->Graph()->Renderer(0), first);
+    EXPECT_EQ(player_->Graph()->Renderer(1), nullptr);
+    player_->Run();
+    Pump(200);
+    // Setting the rate it already plays at leaves it running on.
+    player_->SetRate(1.0f);
+    EXPECT_EQ(player_->GetState(), playback::kRunning);
+    Pump(400);
+    player_->Pause();
+    Pump(50);
+    const int64_t pos = player_->GetPositionMs();
+    EXPECT_GT(pos, 350);
+    EXPECT_LT(pos, 1000);
+    krv::FrameCode code;
+    const int expect = int(pos * 30 / 1000);
+    EXPECT_NEAR(WaitFrame(0, expect, 7), expect, 7);
+    ASSERT_TRUE(Code(0, code));
+    EXPECT_EQ(code.channel, 1);
+
+    // Back to two channels: both renderers again, each in its own window.
+    ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
+    EXPECT_EQ(player_->Graph()->Renderer(0), first);
+    EXPECT_EQ(player_->Graph()->Renderer(1), second);
+    RunFor(200);
+    player_->SeekMs(2000);
+    EXPECT_NEAR(WaitFrame(0, 60), 60, 1);
+    EXPECT_NEAR(WaitFrame(1, 60), 60, 1);
+    player_->RepaintAll();
+    Pump(100);
+    krv::FrameCode one, two;
+    ASSERT_TRUE(mediatest::ReadWindowCode(host1_, one));
+    ASSERT_TRUE(mediatest::ReadWindowCode(host2_, two));
+    EXPECT_EQ(one.channel, 1);
+    EXPECT_EQ(two.channel, 2);
+
+    // New windows: renderers set up for the old ones are not used again.
+    player_->Close();
+    player_->Init(2, host2_, host1_, nullptr, nullptr);
+    ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
+    EXPECT_NE(player_->Graph()->Renderer(0), first);
+    EXPECT_NE(player_->Graph()->Renderer(1), second);
+    RunFor(200);
+    player_->SeekMs(1000);
+    EXPECT_NEAR(WaitFrame(0, 30), 30, 1);
+    player_->RepaintAll();
+    Pump(100);
+    ASSERT_TRUE(mediatest::ReadWindowCode(host2_, one));
+    EXPECT_EQ(one.channel, 1);
+}
+
 TEST_F(MediaTest, MirrorAndFlipChangeChannelTwosPicture) {
     ASSERT_TRUE(player_->Open(TwoChannels().c_str(), 0, -1));
     RunFor(200);
