@@ -75,6 +75,7 @@ public:
     void LoadMirrorState() { m_surfaces.LoadMirrorState(m_programFolder); }
     void SaveMirrorState() { m_surfaces.SaveMirrorState(m_programFolder); }
     void HidePlaybackSurfaces() override;
+    void ShowSurfaceForOpen(bool on) override;
 
     // Sensor readouts (sensors/sensor_readouts.h).
     void BuildSensorTables(const uint8_t* gsensorBlock, const uint8_t* gpsBlock, int64_t durationMs) override;

@@ -30,6 +30,12 @@ void CTessaroDlg::SetViewMode(int layout) {
     LayoutVideoArea();
 }
 
+void CTessaroDlg::ShowSurfaceForOpen(bool on) {
+    if (!on) return m_surfaces.HideAll();
+    const RECT rc = GetClientRect();
+    m_surfaces.ShowForOpen(rc.right, rc.bottom, m_layout.DisplayMode() == WindowLayout::ModeFullScreen);
+}
+
 void CTessaroDlg::HidePlaybackSurfaces() {
     m_surfaces.HideAll();
     m_layout.HideMapPanel();

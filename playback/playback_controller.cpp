@@ -165,7 +165,9 @@ bool PlaybackController::OpenVideo(const std::string& name) {
     m_prefetch->Reset();
 
     m_player.SetSourceFlag(true);
+    m_host.ShowSurfaceForOpen(true);
     if (!m_player.Open(path, 0, -1)) {
+        m_host.ShowSurfaceForOpen(false);
         m_host.Notify(L"Playback failed3", kDefect);
         return false;
     }
@@ -173,6 +175,7 @@ bool PlaybackController::OpenVideo(const std::string& name) {
     if (duration == 0) {
         m_player.Stop();
         m_player.Close();
+        m_host.ShowSurfaceForOpen(false);
         m_host.Notify(L"Playback failed4", kDefect);
         return false;
     }

@@ -48,6 +48,10 @@ public:
     virtual CImage& PhotoImage() = 0;
     virtual void ShowPhoto(bool on) = 0;
     virtual void HidePlaybackSurfaces() = 0;
+    // Before a video is opened: the surface its first picture goes to, shown
+    // (black) where it plays, when the view is known to use it; false: the
+    // surfaces hidden again after a failed open.
+    virtual void ShowSurfaceForOpen(bool on) = 0;
     virtual void LoadMapPage(int kind) = 0;
     // The window's normal display mode and its dragging by the background.
     virtual bool IsNormalMode() const = 0;

@@ -59,6 +59,14 @@ void VideoSurfaces::Layout(int w, int h, bool fullScreen, bool isPhoto, bool rec
     m_display[1].ShowWindow(SW_HIDE);
 }
 
+void VideoSurfaces::ShowForOpen(int w, int h, bool fullScreen) {
+    if (fullScreen || m_nViewLayout != 1) return;
+    m_display[0].ShowWindow(SW_HIDE);
+    m_controls.channel1.MoveWindow(10, 24, w - 330, h - 290);
+    m_controls.channel1.ShowWindow(SW_SHOW);
+    m_controls.channel1.UpdateWindow();
+}
+
 void VideoSurfaces::SetViewLayout(int layout) {
     m_nViewLayout = layout;
     // The toggle's view mode always names the channel shown: a layout forced

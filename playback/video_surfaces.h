@@ -75,6 +75,11 @@ public:
     void ShowPhotoOnFirstSurface(bool on);
     // Every surface hidden; every surface collapsed to nothing.
     void HideAll();
+    // Channel 1's surface shown black at its place before a video is opened
+    // in view layout 1, so that the picture the open cues appears at once
+    // (a one-channel recording ends in that layout too). Nothing in full
+    // screen or in layout 2: which channels the recording has is not known yet.
+    void ShowForOpen(int clientW, int clientH, bool fullScreen);
     void CollapseAll();
     // The window that shows the current picture (for full screen).
     CWnd& CurrentPictureWindow(bool isPhoto);

@@ -152,6 +152,18 @@ ui_assert_eq 7 "$(ui lv-selected "${MAIN[@]}" --id "$IDC_FILE_LIST" | head -n1)"
 ui_ok "the end of the last row stops"
 play_files_at_most 2
 
+# --- A recording cut before its first picture: its message, no surface left shown ------
+row=$(viewer_show_recording R_240701_110000_N1.avi)
+viewer_double_click_row "$IDC_FILE_LIST" "$row"
+notify_wait 'Selected video file have an defect.'
+ui_assert_eq "Playback failed3" "$(ui text "${NOTIFY[@]}" --id "$IDC_NOTIFY_TITLE")" "title for the cut recording"
+ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id "$IDC_CHANNEL1_SURFACE")" "channel 1 surface under the message"
+ui click "${NOTIFY[@]}" --id "$IDC_NOTIFY_YES" --post
+ui wait-gone "${NOTIFY[@]}" --timeout 5000 >/dev/null || ui_fail "message stayed"
+ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id "$IDC_CHANNEL1_SURFACE")" "channel 1 surface after the failed open"
+ui_assert_eq 0 "$(ui visible "${MAIN[@]}" --id "$IDC_CHANNEL2_SURFACE")" "channel 2 surface after the failed open"
+ui_ok "a recording with no picture is refused with its message and leaves no surface shown"
+
 # --- The card is untouched ------------------------------------------------------------
 viewer_end
 ui_assert_eq "$card_sum" "$(card_checksum)" "card contents"
