@@ -65,13 +65,20 @@ void PlaybackController::SetProgramFolder(const CString& folder) {
 // ------------------------------------------------------------ opening
 
 bool PlaybackController::OpenFile(int step) {
+    const bool opened = OpenFileSteps(step);
+    // Only a video keeps the last play file's deletion for its first tick.
+    if (!opened || m_nRecordKind == playback::kKindPhoto) StartPendingDiscard();
+    return opened;
+}
+
+bool PlaybackController::OpenFileSteps(int step) {
     // 1. Reset what the last recording showed; the last play file goes.
     m_host.ResetGSensorReadout();
     m_host.ResetGpsReadout();
     m_nPhotoState = kNoPhoto;
     m_host.ShowPhoto(false);
     m_nRecordKind = playback::kKindEvent;
-    WaitForDiscard();
+    StartPendingDiscard();  // one still noted from the open before
     if (m_strLastPlayFile.GetLength() > 13) DiscardLastPlayFile();
     m_strLastPlayFile.Empty();
 
@@ -152,6 +159,7 @@ bool PlaybackController::OpenVideo(const std::string& name) {
     if (normal) m_host.SetMovable(false);
     const CString path = m_programFolder + m_strFileName;
     // The same recording again: its old play file is gone before it is made anew.
+    if (path == m_strPendingDiscard) StartPendingDiscard();
     if (path == m_strDiscarding) WaitForDiscard();
     m_GSensorBlock.fill(0);
     m_GpsBlock.fill(0);
@@ -159,6 +167,7 @@ bool PlaybackController::OpenVideo(const std::string& name) {
     // else the library makes it now (once the old play file is gone: the
     // folder never holds it beside a ready prefetch and a new file).
     if (!(FileHasData(path) && m_prefetch->TakeIfReady(name, m_GSensorBlock.data(), m_GpsBlock.data()))) {
+        StartPendingDiscard();
         WaitForDiscard();
         m_prefetch->MakeOwn(name, m_GSensorBlock.data(), m_GpsBlock.data());
     }
@@ -262,7 +271,15 @@ void PlaybackController::SetPaused(int direction) {
 }
 
 void PlaybackController::DiscardLastPlayFile() {
-    const CString file = m_strLastPlayFile;
+    WaitForDiscard();
+    m_strPendingDiscard = m_strLastPlayFile;
+}
+
+void PlaybackController::StartPendingDiscard() {
+    if (m_strPendingDiscard.IsEmpty()) return;
+    WaitForDiscard();
+    const CString file = m_strPendingDiscard;
+    m_strPendingDiscard.Empty();
     if (m_discard.Start([file](const std::atomic<bool>&) { ::DeleteFileW(file); })) {
         m_strDiscarding = file;
         return;
@@ -285,6 +302,7 @@ void PlaybackController::AbortNextFile() {
 // ------------------------------------------------------------ the tick
 
 void PlaybackController::OnPlaybackTick() {
+    StartPendingDiscard();
     const int32_t state = m_player.GetState();
     const int64_t pos = m_player.GetPositionMs();
     const int64_t dur = m_player.GetDurationMs();

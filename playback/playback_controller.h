@@ -128,10 +128,15 @@ private:
     bool OpenPhoto(const std::string& name);
     bool OpenVideo(const std::string& name);
     void SetPlayLook(bool pauseLook);
-    // The last play file is deleted beside the next open, on a thread of its
-    // own (a large file takes tens of milliseconds to delete); WaitForDiscard
-    // waits for that deletion.
+    bool OpenFileSteps(int step);
+    // The last play file is deleted on a thread of its own (a large file
+    // takes tens of milliseconds to delete, and holds up the program's other
+    // file requests meanwhile). After a video opened from the prefetch it is
+    // only noted, and its deletion starts at the first playback tick, when the
+    // new picture is on screen; otherwise, and at the next open at the
+    // latest, it starts at once. WaitForDiscard waits for a deletion started.
     void DiscardLastPlayFile();
+    void StartPendingDiscard();
     void WaitForDiscard();
 
     CWnd& m_window;
@@ -155,5 +160,6 @@ private:
     std::array<uint8_t, playback::kSensorBlockBytes> m_GSensorBlock{};
     std::array<uint8_t, playback::kSensorBlockBytes> m_GpsBlock{};
     CWorkerThread m_discard;
-    CString m_strDiscarding;  // the file m_discard deletes
+    CString m_strDiscarding;      // the file m_discard deletes
+    CString m_strPendingDiscard;  // the last play file, to be deleted
 };
