@@ -146,15 +146,6 @@ void PlaybackGraph::Connect(IBaseFilter* up, IBaseFilter* down) {
     });
 }
 
-ComPtr<IBaseFilter> NewRenderer(HWND window) {
-    ComPtr<IBaseFilter> r;
-    if (FAILED(CoCreateInstance(kClsidMixingRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                reinterpret_cast<void**>(r.GetAddressOf()))))
-        return {};
-    if (SetUpRenderer(r.Get(), window) != S_OK) return {};
-    return r;
-}
-
 HRESULT PlaybackGraph::SetUpRenderer(int k) { return playback::SetUpRenderer(m_renderers[k].Get(), m_windows[k]); }
 
 HRESULT SetUpRenderer(IBaseFilter* r, HWND window) {
@@ -494,10 +485,6 @@ void VideoPlayer::Init(int channels, HWND w1, HWND w2, HWND w3, HWND w4) {
     m_windows[3] = w4;
     m_renderers = RendererPool{};  // set up for the windows they had
     if (!m_graph) m_graph = std::make_unique<PlaybackGraph>(m_channelCount, m_windows, true, &m_renderers);
-    // The renderers are made now, while the program starts, rather than in
-    // the first open, where the user waits for the picture.
-    for (int k = 0; k < kMaxChannels && k < m_channelCount; ++k)
-        if (m_windows[k]) m_renderers.kept[k] = NewRenderer(m_windows[k]);
 }
 
 bool VideoPlayer::Open(const wchar_t* path, int32_t a, int32_t b) {

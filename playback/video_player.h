@@ -31,16 +31,15 @@ float AppliedRate(float rate);
 // Audio detection score of one audio pin: 1001 for PCM, 1 for anything else.
 int AudioPinScore(bool isPcm);
 
-// Mixing renderers kept between graphs, one per channel window: set up once
-// (windowless, clipped to their window), they join each new graph as they
-// are, so that an open does not pay for a new renderer and its device.
+// Mixing renderers kept between graphs, one per channel window: made and set
+// up (windowless, clipped to their window) by the first open that needs them,
+// they join each later graph as they are, so that an open does not pay for a
+// new renderer and its device.
 struct RendererPool {
     ComPtr<IBaseFilter> kept[kMaxChannels];
 };
 // A mixing renderer set up windowless, drawing into `window`; S_OK when it is.
 HRESULT SetUpRenderer(IBaseFilter* renderer, HWND window);
-// A new renderer set up for `window`, or none.
-ComPtr<IBaseFilter> NewRenderer(HWND window);
 
 class PlaybackGraph {
 public:

@@ -177,10 +177,17 @@ ui_keydown() { xdotool keydown --delay "${UI_KEY_DELAY:-20}" "$@"; }
 ui_keyup() { xdotool keyup --delay "${UI_KEY_DELAY:-20}" "$@"; }
 ui_type() { xdotool type --delay "${UI_KEY_DELAY:-20}" -- "$1"; }
 
+# The X window of a top-level window, waiting up to 3 s for it: Wine maps
+# and names it a moment after the window exists.
 ui_xwindow() {
-  local w
-  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-  [ -n "$w" ] || { echo "ui: no X window named like '$1'" >&2; return 1; }
+  local w end
+  end=$(($(ui_now_ms) + 3000))
+  while :; do
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$w" ] && break
+    [ "$(ui_now_ms)" -ge "$end" ] && { echo "ui: no X window named like '$1'" >&2; return 1; }
+    sleep 0.05
+  done
   printf '%s\n' "$w"
 }
 
