@@ -36,7 +36,9 @@ expect_box() {
   local case=$1 title=$2 text=$3 pid
   WINEDLLOVERRIDES="${base_overrides}winmm=n" wine "$HOST" --gtest_filter="MixerMessage.$case" >"$log" 2>&1 &
   pid=$!
-  if ! ui wait "${box[@]}" --timeout 20000 >/dev/null; then
+  # The driver is asked again when it ends early: once, on a new machine, a
+  # wait for the box ended at once with no word from the driver.
+  if ! ui_wait_for 20000 ui wait "${box[@]}" --timeout 2000 >/dev/null; then
     kill "$pid" 2>/dev/null; wait "$pid"; cat "$log"
     ui_fail "$case: no message box"
   fi
