@@ -99,7 +99,6 @@ CFormProgress::~CFormProgress() {
     // stops before its next file.
     m_pWorker.RequestStop();
     m_pWorker.Join();
-    if (m_backOld) ::SelectObject(m_dcBack, m_backOld);
 }
 
 void CFormProgress::BindControls() {
@@ -190,25 +189,19 @@ void CFormProgress::OnTimer() {
 
 LRESULT CFormProgress::OnEraseBackground(HDC dc) {
     RECT rc = GetClientRect();
-    if (!(m_nBackState & 1) && m_dcBack.GetSafeHdc()) {
-        ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_dcBack, 0, 0, SRCCOPY);
+    if (!(m_nBackState & 1) && m_back.IsValid()) {
+        ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
         return TRUE;
     }
     {
         QxMemDC mem(dc, &rc, false);
         mem.FillSolidRect(rc, kBackground);
-        if (m_backOld) ::SelectObject(m_dcBack, m_backOld);
-        m_backOld = nullptr;
-        m_backBitmap.DeleteObject();
-        m_dcBack.DeleteDC();
-        if (m_dcBack.CreateCompatibleDC(dc)) {
-            m_backBitmap.CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-            m_backOld = ::SelectObject(m_dcBack, m_backBitmap);
-            ::BitBlt(m_dcBack, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-            m_Label.CaptureBackground(m_dcBack);
+        if (m_back.Ensure(dc, rc.right, rc.bottom)) {
+            ::BitBlt(m_back, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+            m_Label.CaptureBackground(m_back);
         }
     }
-    ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_dcBack, 0, 0, SRCCOPY);
+    if (m_back.IsValid()) ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
     m_nBackState ^= 1;
     return TRUE;
 }

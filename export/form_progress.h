@@ -47,9 +47,7 @@ private:
     // Worker thread: one file; false when it could not be saved.
     bool ExportOne(HWND wnd, const CString& name, const CString& folder);
 
-    CDC m_dcBack;
-    CBitmap m_backBitmap;
-    HGDIOBJ m_backOld = nullptr;
+    CBackBuffer m_back;  // the composed background, kept after the first erase
     unsigned m_nBackState = 3;
     CTPStatic m_Label;
     CProgressCtrl m_ProgressAll, m_ProgressStep;

@@ -22,9 +22,7 @@ void SetUp(CTPStatic& label, const wchar_t* text, int x, int y, int w, int h, CO
 
 CInformation::CInformation(CWnd* parent) : CDialog(IDD_INFORMATION, parent) {}
 
-CInformation::~CInformation() {
-    if (m_backOld) ::SelectObject(m_dcBack, m_backOld);
-}
+CInformation::~CInformation() = default;
 
 void CInformation::SetDrivePath(const wchar_t* drivePath) {
     m_cstrSettingPath = CString(drivePath ? drivePath : L"") + L"menu.cfg";
@@ -83,28 +81,22 @@ void CInformation::ReadSerialNumber() {
 
 LRESULT CInformation::OnEraseBackground(HDC dc) {
     RECT rc = GetClientRect();
-    if (!(m_nBackState & 1) && m_dcBack.GetSafeHdc()) {
-        ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_dcBack, 0, 0, SRCCOPY);
+    if (!(m_nBackState & 1) && m_back.IsValid()) {
+        ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
         return TRUE;
     }
     {
         QxMemDC mem(dc, &rc, false);
         CBitmap background;
         if (background.LoadBitmap(IDB_INFO_BACKGROUND)) mem.StretchBitmap(background, 0, 0, rc.right, rc.bottom);
-        if (m_backOld) ::SelectObject(m_dcBack, m_backOld);
-        m_backOld = nullptr;
-        m_backBitmap.DeleteObject();
-        m_dcBack.DeleteDC();
-        if (m_dcBack.CreateCompatibleDC(dc)) {
-            m_backBitmap.CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-            m_backOld = ::SelectObject(m_dcBack, m_backBitmap);
-            ::BitBlt(m_dcBack, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+        if (m_back.Ensure(dc, rc.right, rc.bottom)) {
+            ::BitBlt(m_back, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
             for (CTPStatic* label :
                  {&m_title, &m_viewer, &m_firmware, &m_serial, &m_viewerHeading, &m_firmwareHeading, &m_serialHeading})
-                label->CaptureBackground(m_dcBack);
+                label->CaptureBackground(m_back);
         }
     }
-    ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_dcBack, 0, 0, SRCCOPY);
+    if (m_back.IsValid()) ::BitBlt(dc, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
     m_nBackState ^= 1;
     return TRUE;
 }

@@ -33,9 +33,7 @@ private:
     LRESULT OnEraseBackground(HDC dc);
     CString ReadField(long offset, size_t length) const;
 
-    CDC m_dcBack;
-    CBitmap m_backBitmap;
-    HGDIOBJ m_backOld = nullptr;
+    CBackBuffer m_back;  // the composed background, kept after the first erase
     unsigned m_nBackState = 3;
     CSkinButton m_btnOk;
     CTPStatic m_title, m_viewer, m_firmware, m_serial, m_viewerHeading, m_firmwareHeading, m_serialHeading;

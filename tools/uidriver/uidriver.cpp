@@ -54,6 +54,8 @@ Commands (output on stdout, errors on stderr):
                             window owned by the control or by its parent
   move TARGET X Y W H       SetWindowPos to that place and size (parent client
                             coordinates for a control, screen for a top-level)
+  redraw TARGET             the window and its children invalidated with their
+                            background erased (RedrawWindow); its thread repaints
   visible | enabled TARGET  1 or 0
   checked TARGET            BM_GETCHECK: 0 unchecked, 1 checked, 2 indeterminate
   rect | client-rect TARGET screen coordinates: LEFT TOP RIGHT BOTTOM WIDTH HEIGHT
@@ -876,6 +878,12 @@ int cmd_move(const Args& a) {
     return 0;
 }
 
+int cmd_redraw(const Args& a) {
+    if (!RedrawWindow(need_window(a), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME))
+        throw Failure{L"RedrawWindow failed"};
+    return 0;
+}
+
 int cmd_visible(const Args& a) {
     outf(L"%d\n", IsWindowVisible(need_window(a)) ? 1 : 0);
     return 0;
@@ -1436,6 +1444,7 @@ const std::map<std::wstring, Command>& commands() {
         {L"settext", cmd_settext},
         {L"tip", cmd_tip},
         {L"move", cmd_move},
+        {L"redraw", cmd_redraw},
         {L"visible", cmd_visible},
         {L"enabled", cmd_enabled},
         {L"checked", cmd_checked},

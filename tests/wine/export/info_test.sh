@@ -91,8 +91,13 @@ ui_assert_eq 0 "$(differ "$work/card.png" "$bg" 100 250 300 30)" "right part of 
 convert -size 400x300 xc:black "$art/380.bmp" -geometry +125+256 -composite "$work/ok.png"
 ui_assert_eq 0 "$(differ "$work/card.png" "$work/ok.png" 150 32 125 256)" "OK button pixels against bitmap 380"
 ui_assert_eq 0 "$(placeholders_drawn)" "placeholder draws"
+# A later erase draws the kept background: the same picture again.
+ui redraw --hwnd "$INFO" >/dev/null
+sleep 0.5
+info_shot "$work/again.png"
+ui_assert_eq 0 "$(differ "$work/card.png" "$work/again.png" 400 300 0 0)" "the dialog redrawn with its kept background"
 info_close
-ui_ok "card: firmware '$fw', serial '$sn'; 400x300 centred, labels placed, background and OK button as their bitmaps"
+ui_ok "card: firmware '$fw', serial '$sn'; 400x300 centred, labels placed, background and OK button as their bitmaps, the same when redrawn"
 
 # ---- fields without a NUL
 dir=$(c_path 'C:\export-test\info\full')
