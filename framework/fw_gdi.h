@@ -1,6 +1,7 @@
 // Device contexts and GDI objects, each owning its handle (RAII).
 #pragma once
 #include <windows.h>
+#include <memory>
 #include <utility>
 
 // A GDI object handle of one kind, deleted when the owner goes.
@@ -134,6 +135,37 @@ private:
     PAINTSTRUCT m_ps{};
 };
 
+// Paints a window that draws every pixel of what it repaints, without the
+// BeginPaint/EndPaint bracket: the area to repaint is read and validated
+// first (what is invalidated while painting gets a paint of its own, as with
+// the bracket), then the window's own context is taken. No erase message is
+// sent. Under Wine the bracket (the update region made the context's clip,
+// the erase and non-client steps) costs a small window more than twice what
+// its drawing does, and a full repaint of the main window pays it for every
+// control.
+class CSelfPaintDC : public CDC {
+public:
+    // whole: the window repaints all of itself whatever is invalid (the
+    // update area is then not asked for).
+    explicit CSelfPaintDC(HWND w, bool whole = false) : m_wnd(w) {
+        if (whole || !::GetUpdateRect(w, &m_paint, FALSE)) ::GetClientRect(w, &m_paint);
+        ::ValidateRect(w, nullptr);
+        m_hDC = ::GetDC(w);
+    }
+    ~CSelfPaintDC() override {
+        if (m_hDC) ::ReleaseDC(m_wnd, m_hDC);
+        m_hDC = nullptr;
+    }
+    // The area to repaint, in client coordinates (the whole client area when
+    // painting whole or when nothing was invalid, as for a paint asked for
+    // directly).
+    const RECT& PaintRect() const { return m_paint; }
+
+private:
+    HWND m_wnd;
+    RECT m_paint{};
+};
+
 // Selects a GDI object into a context for the life of the guard.
 class CSelect {
 public:
@@ -172,4 +204,51 @@ private:
     CBitmap m_bitmap;
     HGDIOBJ m_old = nullptr;
     SIZE m_size{0, 0};
+};
+
+// A memory context with a bitmap of at least the asked size, lent for one
+// paint from the window thread's few kept ones and given back when the lease
+// ends with the context's state as it was lent (fonts, colours, clipping,
+// mapping are the borrower's to change). Under Wine, making a context and a bitmap
+// and selecting one into the other costs a small control's paint more than
+// its drawing; the buffers of the skinned controls are made once this way.
+class BufferLease {
+public:
+    BufferLease();
+    ~BufferLease();
+    BufferLease(const BufferLease&) = delete;
+    BufferLease& operator=(const BufferLease&) = delete;
+
+    // A buffer of w x h or more compatible with target, clipped to (0, 0, w,
+    // h) in device units; false when none can be made.
+    bool Take(HDC target, int w, int h);
+    void Return();
+    HDC Dc() const;
+
+    struct Slot;  // one kept buffer
+
+private:
+    Slot* m_slot = nullptr;
+    std::unique_ptr<Slot> m_own;  // a slot that is not kept
+    int m_saved = 0;
+};
+
+// A memory context with an image selected into it, to copy the image from;
+// the context is one of the window thread's kept few (see BufferLease), the
+// image deselected again when the object goes.
+class CImageDC {
+public:
+    CImageDC(HDC compatible, HBITMAP image);
+    ~CImageDC();
+    CImageDC(const CImageDC&) = delete;
+    CImageDC& operator=(const CImageDC&) = delete;
+    operator HDC() const { return m_dc; }
+    bool IsValid() const { return m_dc != nullptr; }
+
+private:
+    HDC m_dc = nullptr;
+    HGDIOBJ m_old = nullptr;
+    size_t m_index = 0;  // of the kept context, when m_kept
+    bool m_kept = false;
+    CDC m_own;  // a context that is not kept
 };

@@ -2,6 +2,7 @@
 
 #include "bitmap_ids.h"
 #include "mem_dc.h"
+#include "self_paint.h"
 
 CGraphStatic::CGraphStatic()
     : m_pens{CPen(PS_SOLID, 1, RGB(250, 0, 250)), CPen(PS_SOLID, 1, RGB(0, 250, 250)),
@@ -24,18 +25,26 @@ void CGraphStatic::SetCursor(uint32_t cursorMs) {
 void CGraphStatic::DeclareMessageMap(MessageMap& map) {
     // The whole control is drawn by DrawItem; nothing is erased first.
     map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        PaintOwnerDrawn(m_hWnd, ODT_STATIC, 0, [this](const DRAWITEMSTRUCT& di) { TimedDraw(di); });
+        return 0;
+    });
 }
 
 bool CGraphStatic::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
     if (msg != WM_DRAWITEM) return false;
+    TimedDraw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+    result = TRUE;
+    return true;
+}
+
+void CGraphStatic::TimedDraw(const DRAWITEMSTRUCT& item) {
     LARGE_INTEGER start, end;
     ::QueryPerformanceCounter(&start);
-    DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+    DrawItem(item);
     ::QueryPerformanceCounter(&end);
     m_paintCounts += end.QuadPart - start.QuadPart;
     ++m_paints;
-    result = TRUE;
-    return true;
 }
 
 void CGraphStatic::TakePaintTime(int64_t& counts, int& paints) {

@@ -27,6 +27,7 @@ protected:
     bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     void DeclareMessageMap(MessageMap& map) override;
     void DrawItem(const DRAWITEMSTRUCT& item);
+    void TimedDraw(const DRAWITEMSTRUCT& item);
     // Background and curves; the cursor line.
     void DrawPlot(HDC dc, const RECT& rc);
     void DrawCursor(HDC dc);

@@ -150,8 +150,8 @@ void CBitmapSlider::Notify(UINT msg) {
 void CBitmapSlider::DrawImage(HDC dc, int x, int y, int w, int h, const CBitmap& image, const CBitmap& mask, int sx,
                               bool transparent) {
     if (!image || w <= 0 || h <= 0) return;
-    CDC src;
-    if (!src.CreateCompatibleDC(dc)) return;
+    CImageDC src(dc, nullptr);
+    if (!src.IsValid()) return;
     if (transparent && mask) {
         {
             CSelect sm(src, mask);
@@ -175,7 +175,7 @@ void CBitmapSlider::DrawFocus(HDC dc) {
 }
 
 void CBitmapSlider::Paint() {
-    CPaintDC paint(m_hWnd);
+    CSelfPaintDC paint(m_hWnd);
     RECT rc = GetClientRect();
     m_client = rc;
     const int c = Centre();
@@ -193,11 +193,8 @@ void CBitmapSlider::Paint() {
         }
     }
     if (m_savedX != -1) {
-        CDC saved;
-        if (saved.CreateCompatibleDC(dc)) {
-            CSelect s(saved, m_saved);
-            ::BitBlt(dc, m_savedX, m_savedY, m_thumbW, m_thumbH, saved, 0, 0, SRCCOPY);
-        }
+        CImageDC saved(dc, m_saved);
+        if (saved.IsValid()) ::BitBlt(dc, m_savedX, m_savedY, m_thumbW, m_thumbH, saved, 0, 0, SRCCOPY);
         m_savedX = m_savedY = -1;
     }
     if (m_thumbLoaded) {
@@ -207,9 +204,8 @@ void CBitmapSlider::Paint() {
         const int x = ThumbLeft(c, m_thumbW);
         if (m_transparentChannel || !m_channelLoaded) {
             if (!m_saved) m_saved.CreateCompatibleBitmap(dc, m_thumbW, m_thumbH);
-            CDC saved;
-            if (saved.CreateCompatibleDC(dc)) {
-                CSelect s(saved, m_saved);
+            CImageDC saved(dc, m_saved);
+            if (saved.IsValid()) {
                 ::BitBlt(saved, 0, 0, m_thumbW, m_thumbH, dc, x, 0, SRCCOPY);
                 m_savedX = x;
                 m_savedY = 0;

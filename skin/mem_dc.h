@@ -13,8 +13,7 @@ public:
     const RECT& Rect() const { return m_rect; }
 
 private:
-    CBitmap m_bitmap;
-    HBITMAP m_oldBitmap = nullptr;
+    BufferLease m_buffer;
     HDC m_target;
     RECT m_rect{};
     bool m_memDC = false;
@@ -28,8 +27,7 @@ public:
     ~CMemoryDC() override;
 
 private:
-    CBitmap m_bitmap;
-    HBITMAP m_oldBitmap = nullptr;
+    BufferLease m_buffer;
     HDC m_target;
     RECT m_rect{};
 };

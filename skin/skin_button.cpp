@@ -1,4 +1,6 @@
 #include "skin_button.h"
+#include "mem_dc.h"
+#include "self_paint.h"
 #include <algorithm>
 #include <vector>
 
@@ -24,6 +26,9 @@ void CSkinButton::SetSkinImages(UINT normal, UINT pressed, UINT hover, UINT disa
         HRGN rgn = RegionFromMask(m_mask, kKey);
         if (rgn) {
             m_region = rgn;
+            m_shape.DeleteObject();
+            m_shape.Attach(::CreateRectRgn(0, 0, 0, 0));
+            if (m_shape) ::CombineRgn(m_shape, rgn, nullptr, RGN_COPY);
             if (m_hWnd) ::SetWindowRgn(m_hWnd, rgn, TRUE);  // the window owns it now
             if (m_mode == 0 && m_hWnd) {
                 SIZE s = m_mask.GetSize();
@@ -107,6 +112,13 @@ void CSkinButton::Relay(UINT msg, WPARAM wp, LPARAM lp) {
 void CSkinButton::DeclareMessageMap(MessageMap& map) {
     // Attached to a template button: all drawing comes here.
     map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        const LRESULT st = SendMessage(BM_GETSTATE);  // as the button class fills the draw request
+        PaintOwnerDrawn(m_hWnd, ODT_BUTTON,
+                        ((st & BST_PUSHED) ? ODS_SELECTED : 0) | ((st & BST_FOCUS) ? ODS_FOCUS : 0),
+                        [this](const DRAWITEMSTRUCT& di) { Draw(di); });
+        return 0;
+    });
     map.On(WM_LBUTTONDOWN, [this](WPARAM wp, LPARAM lp) -> LRESULT {
         Relay(WM_LBUTTONDOWN, wp, lp);
         if (m_hover) {
@@ -173,9 +185,8 @@ void CSkinButton::PlaceImage(HDC dc, const RECT& r, const CBitmap& image) {
     const int W = r.right - r.left, H = r.bottom - r.top;
     SIZE s = image.GetSize();
     if (s.cx <= 0 || s.cy <= 0) return;
-    CDC src;
-    if (!src.CreateCompatibleDC(dc)) return;
-    CSelect sel(src, image);
+    CImageDC src(dc, image);
+    if (!src.IsValid()) return;
     if (m_mode == 2) {
         for (int y = r.top; y < r.bottom; y += s.cy)
             for (int x = r.left; x < r.right; x += s.cx)
@@ -183,27 +194,24 @@ void CSkinButton::PlaceImage(HDC dc, const RECT& r, const CBitmap& image) {
                          SRCCOPY);
         return;
     }
+    const bool same = m_mode == 0 || (s.cx == W && s.cy == H);
     if (!m_mask) {
-        if (m_mode == 1) {
+        if (same) {
+            ::BitBlt(dc, r.left, r.top, W, H, src, 0, 0, SRCCOPY);
+        } else {
             ::SetStretchBltMode(dc, COLORONCOLOR);
             ::StretchBlt(dc, r.left, r.top, W, H, src, 0, 0, s.cx, s.cy, SRCCOPY);
-        } else {
-            ::BitBlt(dc, r.left, r.top, W, H, src, 0, 0, SRCCOPY);
         }
         return;
     }
     // Transparent drawing through the mask, composed off-screen.
-    CDC buf;
-    if (!buf.CreateCompatibleDC(dc)) return;
-    CBitmap bufBmp;
-    bufBmp.CreateCompatibleBitmap(dc, W, H);
-    CSelect bsel(buf, bufBmp);
+    BufferLease lease;
+    if (!lease.Take(dc, W, H)) return;
+    HDC buf = lease.Dc();
     ::BitBlt(buf, 0, 0, W, H, dc, r.left, r.top, SRCCOPY);
-    CDC maskDC;
-    maskDC.CreateCompatibleDC(dc);
-    CSelect msel(maskDC, m_mask);
+    CImageDC maskDC(dc, m_mask);
     SIZE ms = m_mask.GetSize();
-    if (m_mode == 1) {
+    if (m_mode == 1 && !(same && ms.cx == W && ms.cy == H)) {
         ::SetStretchBltMode(buf, COLORONCOLOR);
         ::StretchBlt(buf, 0, 0, W, H, src, 0, 0, s.cx, s.cy, SRCINVERT);
         ::StretchBlt(buf, 0, 0, W, H, maskDC, 0, 0, ms.cx, ms.cy, SRCAND);
@@ -244,11 +252,7 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& di) {
         int saved;
         ~ClipGuard() { ::RestoreDC(dc, saved); }
     } guard{dc, ::SaveDC(dc)};
-    if (m_region) {
-        HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
-        if (::GetWindowRgn(m_hWnd, shape) != ERROR) ::ExtSelectClipRgn(dc, shape, RGN_AND);
-        ::DeleteObject(shape);
-    }
+    if (m_shape) ::ExtSelectClipRgn(dc, m_shape, RGN_AND);
     CString caption = GetWindowText();
     ::SetBkMode(dc, TRANSPARENT);
     RECT T = R;

@@ -43,7 +43,8 @@ private:
     CBitmap m_normal, m_pressed, m_disabled, m_mask, m_hoverImg, m_focus;
     short m_margin = 0;
     COLORREF m_textColor;
-    HRGN m_region = nullptr;
+    HRGN m_region = nullptr;  // the window's shape, owned by the window once set
+    CRgn m_shape;             // a copy of it to clip drawing to
     int m_border = 0;
     short m_mode = 1;
 };

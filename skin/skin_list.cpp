@@ -87,7 +87,7 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
         return r;
     });
     map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
-        CPaintDC dc(m_hWnd);
+        CSelfPaintDC dc(m_hWnd);
         Draw(dc);
         return 0;
     });
@@ -195,7 +195,7 @@ void CSkinHeaderCtrl::SetCheckState(int state) {
 }
 
 void CSkinHeaderCtrl::Paint() {
-    CPaintDC paint(m_hWnd);
+    CSelfPaintDC paint(m_hWnd);
     RECT rc = GetClientRect();
     QxMemDC dc(paint, &rc, false);
     dc.FillSolidRect(rc, RGB(0, 0, 0));
@@ -292,7 +292,7 @@ void CSkinListCtrl::ShowScrollbar(bool show) {
 }
 
 void CSkinListCtrl::Paint() {
-    CPaintDC paint(m_hWnd);
+    CSelfPaintDC paint(m_hWnd);
     RECT rc = GetClientRect();
     const COLORREF back = static_cast<COLORREF>(SendMessage(LVM_GETBKCOLOR));
     CMemoryDC mem(paint, rc);
@@ -307,7 +307,7 @@ void CSkinListCtrl::Paint() {
     }
     // Rows outside the area to repaint are left alone: the copy to the screen
     // is clipped to it anyway (a line scroll repaints one row, not all).
-    const RECT& upd = paint.Paint().rcPaint;
+    const RECT& upd = paint.PaintRect();
     ::IntersectClipRect(mem, upd.left, upd.top, upd.right, upd.bottom);
     RECT clip{};
     ::GetClipBox(mem, &clip);
@@ -323,7 +323,13 @@ bool CSkinListCtrl::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) 
     if (nm->code != static_cast<UINT>(NM_CUSTOMDRAW)) return false;
     auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(lp);
     switch (cd->nmcd.dwDrawStage) {
-        case CDDS_PREPAINT: result = CDRF_NOTIFYITEMDRAW; return true;
+        case CDDS_PREPAINT:
+            // Rows are coloured one by one only when a selected one is in
+            // view: the others draw as the list draws them anyway, and a
+            // notification for every row of every list costs a full repaint
+            // of the window more than the rows' own drawing.
+            result = SelectedRowInView() ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            return true;
         case CDDS_ITEMPREPAINT: {
             const int item = static_cast<int>(cd->nmcd.dwItemSpec);
             g_rowWasSelected = (GetItemState(item, LVIS_SELECTED) & LVIS_SELECTED) != 0;
@@ -344,6 +350,16 @@ bool CSkinListCtrl::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) 
             return true;
         default: result = CDRF_DODEFAULT; return true;
     }
+}
+
+bool CSkinListCtrl::SelectedRowInView() const {
+    const int top = static_cast<int>(::SendMessageW(m_hWnd, LVM_GETTOPINDEX, 0, 0));
+    const int last = top + static_cast<int>(::SendMessageW(m_hWnd, LVM_GETCOUNTPERPAGE, 0, 0));
+    for (int i = static_cast<int>(::SendMessageW(m_hWnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+         i >= 0 && i <= last;
+         i = static_cast<int>(::SendMessageW(m_hWnd, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED)))
+        if (i >= top) return true;
+    return false;
 }
 
 void CSkinListCtrl::DeclareMessageMap(MessageMap& map) {

@@ -104,6 +104,8 @@ protected:
     void PreSubclassWindow() override;
     void DeclareMessageMap(MessageMap& map) override;
     bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+    // A selected row lies in the rows the list shows (partly shown ones too).
+    bool SelectedRowInView() const;
 
 private:
     void Paint();

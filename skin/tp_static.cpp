@@ -1,5 +1,6 @@
 #include "tp_static.h"
 #include "mem_dc.h"
+#include "self_paint.h"
 #include <cmath>
 
 int CTPStatic::FontHeight(int points, int dpi) {
@@ -15,6 +16,10 @@ void CTPStatic::DeclareMessageMap(MessageMap& map) {
     // while a recording plays paid for both.) The same text again draws
     // nothing.
     map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        PaintOwnerDrawn(m_hWnd, ODT_STATIC, 0, [this](const DRAWITEMSTRUCT& di) { Draw(di); });
+        return 0;
+    });
     map.On(WM_SETTEXT, [this](WPARAM wp, LPARAM lp) -> LRESULT {
         const auto* text = reinterpret_cast<const wchar_t*>(lp);
         if (text && GetWindowText() == text) return TRUE;

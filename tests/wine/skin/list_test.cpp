@@ -72,6 +72,29 @@ TEST_F(ListTest, SelectedRowIsPaintedInTheSkinColourAndStaysSelected) {
     EXPECT_FALSE(::GetUpdateRect(list, nullptr, FALSE));
 }
 
+TEST_F(ListTest, SelectedRowScrolledIntoViewIsColouredAndOthersAreNot) {
+    // Rows are coloured one by one only while a selected one is in view: the
+    // selection far down shows nothing until the list is scrolled to it.
+    Build(false, 60, 1066);
+    list.SetItemState(50, LVIS_SELECTED, LVIS_SELECTED);
+    list.Invalidate();
+    list.UpdateWindow();
+    Pump(30);
+    ASSERT_LT(Top() + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE)), 50);
+    RECT first = RowRect(Top());
+    EXPECT_EQ(kBack, PixelOf(list, 150, (first.top + first.bottom) / 2));
+    list.SendMessage(LVM_ENSUREVISIBLE, 50, FALSE);
+    list.UpdateWindow();
+    Pump(30);
+    ASSERT_GT(Top(), 0);
+    RECT sel = RowRect(50), other = RowRect(49);
+    EXPECT_EQ(kSel, PixelOf(list, 150, (sel.top + sel.bottom) / 2));
+    EXPECT_EQ(kBack, PixelOf(list, 150, (other.top + other.bottom) / 2));
+    EXPECT_EQ(static_cast<UINT>(LVIS_SELECTED), list.GetItemState(50, LVIS_SELECTED));
+    Pump(100);
+    EXPECT_FALSE(::GetUpdateRect(list, nullptr, FALSE));
+}
+
 TEST_F(ListTest, KeysAndColumnResizingAreSwallowed) {
     Build(false, 60, 1066);
     list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

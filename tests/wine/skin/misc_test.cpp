@@ -3,6 +3,7 @@
 // by extension, load back).
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "image.h"
 #include "loading_dlg.h"
 #include "mem_dc.h"
@@ -284,6 +285,105 @@ TEST(Image, DrawsWithKeyColourOrAlphaAndSavesByExtension) {
     ASSERT_TRUE(alpha.Draw(target, 0, 0, 2, 1));
     EXPECT_EQ(RGB(0, 128, 0), ::GetPixel(target, 0, 0));
     EXPECT_EQ(RGB(0, 0, 255), ::GetPixel(target, 1, 0));
+}
+
+TEST(MemoryDc, KeptBuffersComeBackCleanClippedToTheAskedSizeAndNestedOnesDiffer) {
+    SkinHost host;
+    ASSERT_TRUE(host.CreateHost(40, 40, 100, 100));
+    HDC dc = ::GetDC(host);
+    HDC used = nullptr;
+    {
+        BufferLease outer;
+        ASSERT_TRUE(outer.Take(dc, 30, 20));
+        used = outer.Dc();
+        ::SetTextColor(used, RGB(1, 2, 3));
+        ::SetWindowOrgEx(used, 5, 5, nullptr);
+        ::IntersectClipRect(used, 5, 5, 7, 7);
+        BufferLease inner;
+        ASSERT_TRUE(inner.Take(dc, 10, 10));
+        EXPECT_NE(used, inner.Dc()) << "a buffer in use is not lent again";
+    }
+    for (int round = 0; round < 2; ++round) {  // grown once, then kept at that size
+        BufferLease again;
+        ASSERT_TRUE(again.Take(dc, 90, 70));
+        HDC b = again.Dc();
+        EXPECT_EQ(RGB(0, 0, 0), ::GetTextColor(b)) << "the last borrower's colour";
+        POINT org{};
+        ::GetWindowOrgEx(b, &org);
+        EXPECT_EQ(0, org.x);
+        RECT box{};
+        ::GetClipBox(b, &box);
+        EXPECT_EQ(0, box.left);
+        EXPECT_EQ(90, box.right);
+        EXPECT_EQ(70, box.bottom);
+        RECT all{0, 0, 90, 70};
+        CDC(b).FillSolidRect(all, RGB(4, 5, 6));
+        EXPECT_EQ(RGB(4, 5, 6), ::GetPixel(b, 89, 69));
+    }
+    // Image contexts: two images selected at once, each deselected after.
+    CBitmap one, two;
+    ASSERT_TRUE(one.CreateCompatibleBitmap(dc, 4, 4));
+    ASSERT_TRUE(two.CreateCompatibleBitmap(dc, 4, 4));
+    {
+        CImageDC a(dc, one), b(dc, two);
+        ASSERT_TRUE(a.IsValid() && b.IsValid());
+        EXPECT_NE(static_cast<HDC>(a), static_cast<HDC>(b));
+        EXPECT_EQ(static_cast<HGDIOBJ>(one), ::GetCurrentObject(a, OBJ_BITMAP));
+    }
+    CDC probe;
+    ASSERT_TRUE(probe.CreateCompatibleDC(dc));
+    EXPECT_NE(nullptr, ::SelectObject(probe, one)) << "still selected into a kept context";
+    ::ReleaseDC(host, dc);
+    host.DestroyWindow();
+}
+
+// A window painted through CSelfPaintDC: the area it was asked to repaint,
+// and a second paint for what was invalidated while it painted.
+class SelfPainted : public CWnd {
+public:
+    std::vector<RECT> painted;
+    bool invalidateOnce = false;
+
+protected:
+    void DeclareMessageMap(MessageMap& map) override {
+        map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+            CSelfPaintDC dc(m_hWnd);
+            painted.push_back(dc.PaintRect());
+            dc.FillSolidRect(dc.PaintRect(), RGB(7, 7, 7));
+            if (invalidateOnce) {
+                invalidateOnce = false;
+                RECT again{0, 0, 5, 5};
+                ::InvalidateRect(m_hWnd, &again, FALSE);
+            }
+            return 0;
+        });
+        CWnd::DeclareMessageMap(map);
+    }
+};
+
+TEST(SelfPaint, PaintsTheUpdateAreaAndWhatIsInvalidatedMeanwhileGetsItsOwnPaint) {
+    SkinHost host;
+    ASSERT_TRUE(host.CreateHost(40, 40, 100, 100));
+    SelfPainted w;
+    HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, host, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(child && w.SubclassWindow(child));
+    ::UpdateWindow(host);
+    Pump(30);
+    w.painted.clear();
+    RECT part{10, 20, 30, 40};
+    w.invalidateOnce = true;
+    ::InvalidateRect(w, &part, FALSE);
+    ::UpdateWindow(w);
+    ASSERT_EQ(1u, w.painted.size());
+    EXPECT_EQ(10, w.painted[0].left);
+    EXPECT_EQ(40, w.painted[0].bottom);
+    EXPECT_TRUE(::GetUpdateRect(w, nullptr, FALSE)) << "invalidated while painting";
+    ::UpdateWindow(w);
+    ASSERT_EQ(2u, w.painted.size());
+    EXPECT_EQ(5, w.painted[1].right);
+    EXPECT_FALSE(::GetUpdateRect(w, nullptr, FALSE));
+    host.DestroyWindow();
 }
 
 TEST(MemoryDc, BufferCopiesOnceOnClose) {
