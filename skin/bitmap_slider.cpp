@@ -175,7 +175,7 @@ void CBitmapSlider::DrawFocus(HDC dc) {
 }
 
 void CBitmapSlider::Paint() {
-    CSelfPaintDC paint(m_hWnd);
+    CSelfPaintDC paint(m_hWnd, true);
     RECT rc = GetClientRect();
     m_client = rc;
     const int c = Centre();

@@ -87,7 +87,7 @@ void CVerticalScrollbar::DeclareMessageMap(MessageMap& map) {
         return r;
     });
     map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
-        CSelfPaintDC dc(m_hWnd);
+        CSelfPaintDC dc(m_hWnd, true);
         Draw(dc);
         return 0;
     });
@@ -195,7 +195,7 @@ void CSkinHeaderCtrl::SetCheckState(int state) {
 }
 
 void CSkinHeaderCtrl::Paint() {
-    CSelfPaintDC paint(m_hWnd);
+    CSelfPaintDC paint(m_hWnd, true);
     RECT rc = GetClientRect();
     QxMemDC dc(paint, &rc, false);
     dc.FillSolidRect(rc, RGB(0, 0, 0));
