@@ -138,7 +138,9 @@ private:
 // Paints a window that draws every pixel of what it repaints, without the
 // BeginPaint/EndPaint bracket: the area to repaint is read and validated
 // first (what is invalidated while painting gets a paint of its own, as with
-// the bracket), then the window's own context is taken. No erase message is
+// the bracket), then a context clipped to the window itself (and its shape)
+// is taken, also for a class that asks for its parent's: the parent's
+// clipping would be worked out anew for every control. No erase message is
 // sent. Under Wine the bracket (the update region made the context's clip,
 // the erase and non-client steps) costs a small window more than twice what
 // its drawing does, and a full repaint of the main window pays it for every
@@ -150,7 +152,7 @@ public:
     explicit CSelfPaintDC(HWND w, bool whole = false) : m_wnd(w) {
         if (whole || !::GetUpdateRect(w, &m_paint, FALSE)) ::GetClientRect(w, &m_paint);
         ::ValidateRect(w, nullptr);
-        m_hDC = ::GetDC(w);
+        m_hDC = ::GetDCEx(w, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN);
     }
     ~CSelfPaintDC() override {
         if (m_hDC) ::ReleaseDC(m_wnd, m_hDC);
