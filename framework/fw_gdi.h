@@ -151,8 +151,12 @@ public:
     // update area is then not asked for).
     explicit CSelfPaintDC(HWND w, bool whole = false) : m_wnd(w) {
         if (whole || !::GetUpdateRect(w, &m_paint, FALSE)) ::GetClientRect(w, &m_paint);
-        ::ValidateRect(w, nullptr);
+        // The window only: its children keep their own paints to come.
+        ::RedrawWindow(w, nullptr, nullptr, RDW_VALIDATE | RDW_NOCHILDREN);
         m_hDC = ::GetDCEx(w, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN);
+        // What lies outside the area to repaint stays as it is on the screen,
+        // whatever is copied there.
+        if (m_hDC && !whole) ::IntersectClipRect(m_hDC, m_paint.left, m_paint.top, m_paint.right, m_paint.bottom);
     }
     ~CSelfPaintDC() override {
         if (m_hDC) ::ReleaseDC(m_wnd, m_hDC);

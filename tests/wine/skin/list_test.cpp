@@ -95,6 +95,35 @@ TEST_F(ListTest, SelectedRowScrolledIntoViewIsColouredAndOthersAreNot) {
     EXPECT_FALSE(::GetUpdateRect(list, nullptr, FALSE));
 }
 
+// Something other than the plain background in r of the list (text drawn there).
+bool Drawn(HWND w, const RECT& r, COLORREF back) {
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (PixelOf(w, x, y) != back) return true;
+    return false;
+}
+
+TEST_F(ListTest, ARowRepaintedAloneLeavesTheOthersAndTheHeaderDrawn) {
+    Build(false, 10, 1066);
+    list.Invalidate();
+    list.UpdateWindow();
+    Pump(30);
+    RECT five = RowRect(5);
+    five.right = 90;
+    ASSERT_TRUE(Drawn(list, five, kBack)) << "row text drawn at all";
+    RECT head{};
+    ::GetClientRect(list.Header(), &head);
+    ::MapWindowPoints(list.Header(), list, reinterpret_cast<POINT*>(&head), 2);
+    head.right = 90;
+    EXPECT_TRUE(Drawn(list, head, RGB(0, 0, 0))) << "the header's column titles";
+    RECT three = RowRect(3);
+    ::InvalidateRect(list, &three, FALSE);
+    list.UpdateWindow();
+    Pump(30);
+    EXPECT_TRUE(Drawn(list, five, kBack)) << "a row outside the repainted one was wiped";
+    EXPECT_TRUE(Drawn(list, head, RGB(0, 0, 0)));
+}
+
 TEST_F(ListTest, KeysAndColumnResizingAreSwallowed) {
     Build(false, 60, 1066);
     list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);

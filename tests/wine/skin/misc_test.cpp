@@ -383,6 +383,19 @@ TEST(SelfPaint, PaintsTheUpdateAreaAndWhatIsInvalidatedMeanwhileGetsItsOwnPaint)
     ASSERT_EQ(2u, w.painted.size());
     EXPECT_EQ(5, w.painted[1].right);
     EXPECT_FALSE(::GetUpdateRect(w, nullptr, FALSE));
+    // A child keeps its own paint: the parent validates itself only.
+    SelfPainted inner;
+    HWND grand = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 5, 5, 20, 20, w, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(grand && inner.SubclassWindow(grand));
+    Pump(30);
+    w.painted.clear();
+    inner.painted.clear();
+    ::RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    ::UpdateWindow(w);
+    Pump(30);
+    EXPECT_EQ(1u, w.painted.size());
+    EXPECT_EQ(1u, inner.painted.size()) << "the child's paint was validated away by its parent's";
     host.DestroyWindow();
 }
 
