@@ -20,9 +20,6 @@ void PaintOwnerDrawn(HWND w, UINT ctlType, UINT state, Draw&& draw) {
     di.itemState = state | (::IsWindowEnabled(w) ? 0 : ODS_DISABLED);
     di.hwndItem = w;
     di.hDC = dc;
-    ::GetClientRect(w, &di.rcItem);
-    // A class that asks for its parent's context would draw unclipped to
-    // itself; the context is reset when it is released.
-    ::IntersectClipRect(dc, 0, 0, di.rcItem.right, di.rcItem.bottom);
+    ::GetClientRect(w, &di.rcItem);  // the context is clipped to it already
     draw(di);
 }
