@@ -29,6 +29,9 @@
 // Timer of the map window: after its page is loaded again, the last position
 // is handed to the new page until it has taken it.
 #define TIMER_MAP_RESEND        6410    // 250 ms, for up to 5 s
+// Timer of the map window: while a page loads again, the browser's ready
+// state is watched so that the position reaches the new page at once.
+#define TIMER_MAP_WATCH         6411    // 15 ms, for up to 1.5 s
 
 // Timers of the export progress dialog.
 #define TIMER_EXPORT_POLL       0       // 1000 ms: has the export worker finished?

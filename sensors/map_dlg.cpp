@@ -82,19 +82,38 @@ void BBMapDlg::RefreshBrowser() {
 }
 
 // A page load gives no word when it is done here, and until it has begun the
-// old page still answers: the position is handed over every period for at
-// least kResendSureTicks (a local page loads well within that), then until
-// the first call that reaches the page, at most kResendMaxTicks. The page
-// ignores a position it already shows.
+// old page still answers. Two ways hand the position over:
+// - at once: the browser's ready state is watched every kWatchPeriodMs, and
+//   once it has been seen loading and is complete again, the new page gets
+//   the position (a load too quick to be seen loading is left to the other);
+// - surely: every kResendPeriodMs for at least kResendSureTicks (a local page
+//   loads well within that), then until the first call that reaches the page,
+//   at most kResendMaxTicks.
+// The page ignores a position it already shows.
 namespace {
 const UINT kResendPeriodMs = 250;
 const int kResendSureTicks = 8;
 const int kResendMaxTicks = 20;
+const UINT kWatchPeriodMs = 15;
+const int kWatchMaxTicks = 100;
 }  // namespace
 
 void BBMapDlg::ResendAfterLoad() {
     m_resendTicks = 0;
-    if (m_hWnd) SetTimer(TIMER_MAP_RESEND, kResendPeriodMs);
+    m_watchTicks = 0;
+    m_sawLoading = false;
+    if (!m_hWnd) return;
+    SetTimer(TIMER_MAP_RESEND, kResendPeriodMs);
+    SetTimer(TIMER_MAP_WATCH, kWatchPeriodMs);
+}
+
+void BBMapDlg::OnWatchTimer() {
+    ++m_watchTicks;
+    bool done = m_strLat.IsEmpty() || m_watchTicks >= kWatchMaxTicks;
+    const long state = m_Browser.ReadyState();
+    if (state >= 0 && state != READYSTATE_COMPLETE) m_sawLoading = true;
+    else if (state == READYSTATE_COMPLETE && m_sawLoading) done = CallDrawCurrent(m_strLat, m_strLng) || done;
+    if (done) KillTimer(TIMER_MAP_WATCH);
 }
 
 void BBMapDlg::OnResendTimer() {
@@ -112,6 +131,7 @@ void BBMapDlg::ForgetPosition() {
 void BBMapDlg::DeclareMessageMap(MessageMap& map) {
     CDialog::DeclareMessageMap(map);
     map.OnTimer(TIMER_MAP_RESEND, [this] { OnResendTimer(); });
+    map.OnTimer(TIMER_MAP_WATCH, [this] { OnWatchTimer(); });
 }
 
 CString BBMapDlg::PagePath(int kind) { return CString(ProgramFolder() + PageName(kind)); }

@@ -62,7 +62,10 @@ private:
     // Hands the kept position to the page loading now, once it can take it.
     void ResendAfterLoad();
     void OnResendTimer();
+    void OnWatchTimer();
 
     CButton m_btnSpare;
     int m_resendTicks = 0;  // timer periods since the page began loading
+    int m_watchTicks = 0;   // watch periods since then
+    bool m_sawLoading = false;  // the browser has been seen loading since
 };

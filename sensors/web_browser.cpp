@@ -35,6 +35,17 @@ HRESULT CWebBrowser2::Refresh() {
                            nullptr);
 }
 
+long CWebBrowser2::ReadyState() const {
+    IDispatch* control = GetControlDispatch();
+    if (!control) return -1;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    CVariant result;
+    HRESULT hr = control->Invoke(kDispReadyState, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
+                                 nullptr, nullptr);
+    if (FAILED(hr) || ::VariantChangeType(&result, &result, 0, VT_I4) != S_OK) return -1;
+    return result.lVal;
+}
+
 Microsoft::WRL::ComPtr<IDispatch> CWebBrowser2::GetDocument() const {
     Microsoft::WRL::ComPtr<IDispatch> document;
     IDispatch* control = GetControlDispatch();
