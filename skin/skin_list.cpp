@@ -52,25 +52,42 @@ void CVerticalScrollbar::UpdateThumb() {
     ListScroll(m_list ? m_list->GetSafeHwnd() : nullptr, P, M);
     const int L = Height() - m_upH - m_downH - m_thumbH;
     int top = M > 0 ? m_upH + L * P / M : m_upH;
-    m_thumbTop = std::max(MinTop(), std::min(top, MaxTop()));
+    top = std::max(MinTop(), std::min(top, MaxTop()));
+    // A thumb shown where it was needs no drawing (every paint of the list asks).
+    if (top == m_thumbTop && (M != 0) == m_thumbShown && m_thumbDrawn) return;
+    m_thumbTop = top;
     Redraw();
 }
 
 void CVerticalScrollbar::Draw(HDC target) {
     RECT rc = GetClientRect();
     const int H = rc.bottom;
-    QxMemDC dc(target, &rc, false);
-    dc.FillSolidRect(rc, RGB(74, 82, 107));
-    dc.DrawBitmap(m_up, 0, 0);
-    dc.DrawBitmap(m_down, 0, H - m_downH);
-    dc.StretchBitmap(m_track, 0, m_upH, m_track.GetSize().cx, H - m_upH - m_downH);
     int P = 0, M = 0;
     ListScroll(m_list ? m_list->GetSafeHwnd() : nullptr, P, M);
-    if (M != 0) dc.DrawBitmap(m_thumb, 0, m_thumbTop);
+    const bool shown = M != 0;
+    // The face is kept and drawn anew only when the thumb or the size changed.
+    const SIZE kept = m_face.Size();
+    if (!m_face.Ensure(target, rc.right, H)) return;
+    if (kept.cx != rc.right || kept.cy != H || m_faceThumbTop != m_thumbTop || m_faceThumbShown != shown) {
+        QxMemDC dc(m_face, &rc, false);
+        dc.FillSolidRect(rc, RGB(74, 82, 107));
+        dc.DrawBitmap(m_up, 0, 0);
+        dc.DrawBitmap(m_down, 0, H - m_downH);
+        dc.StretchBitmap(m_track, 0, m_upH, m_track.GetSize().cx, H - m_upH - m_downH);
+        if (shown) dc.DrawBitmap(m_thumb, 0, m_thumbTop);
+        m_faceThumbTop = m_thumbTop;
+        m_faceThumbShown = shown;
+    }
+    ::BitBlt(target, 0, 0, rc.right, H, m_face, 0, 0, SRCCOPY);
+    m_thumbShown = shown;
+    m_thumbDrawn = true;
 }
 
 void CVerticalScrollbar::Redraw() {
-    if (!m_hWnd || !::IsWindowVisible(m_hWnd)) return;
+    if (!m_hWnd || !::IsWindowVisible(m_hWnd)) {
+        m_thumbDrawn = false;
+        return;
+    }
     CClientDC dc(m_hWnd);
     Draw(dc);
 }
@@ -187,17 +204,55 @@ void CSkinHeaderCtrl::SetupCheckBox(HWND owner, bool enabled, int listId, int ch
     m_owner = owner;
     m_listId = listId;
     m_checkEnabled = enabled;
+    m_faceCurrent = false;
 }
 
 void CSkinHeaderCtrl::SetCheckState(int state) {
     m_checkState = state;
+    m_faceCurrent = false;
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 void CSkinHeaderCtrl::Paint() {
     CSelfPaintDC paint(m_hWnd, true);
     RECT rc = GetClientRect();
-    QxMemDC dc(paint, &rc, false);
+    const SIZE kept = m_face.Size();
+    if (!m_face.Ensure(paint, rc.right, rc.bottom)) return;
+    if (!m_faceCurrent || kept.cx != rc.right || kept.cy != rc.bottom) {
+        DrawFace(rc);
+        m_faceCurrent = true;
+    }
+    ::BitBlt(paint, 0, 0, rc.right, rc.bottom, m_face, 0, 0, SRCCOPY);
+}
+
+bool CSkinHeaderCtrl::LeavesFaceAsDrawn(UINT msg) {
+    switch (msg) {
+        case WM_PAINT:
+        case WM_ERASEBKGND:
+        case WM_NCPAINT:
+        case WM_NCHITTEST:
+        case WM_SETCURSOR:
+        case WM_GETDLGCODE:
+        case WM_GETFONT:
+        case WM_GETOBJECT:
+        case HDM_GETITEMW:
+        case HDM_GETITEMA:
+        case HDM_GETITEMRECT:
+        case HDM_GETITEMCOUNT:
+        case HDM_GETIMAGELIST:
+        case HDM_GETORDERARRAY:
+        case HDM_HITTEST: return true;
+        default: return false;
+    }
+}
+
+LRESULT CSkinHeaderCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!LeavesFaceAsDrawn(msg)) m_faceCurrent = false;
+    return CHeaderCtrl::WindowProc(msg, wp, lp);
+}
+
+void CSkinHeaderCtrl::DrawFace(const RECT& rc) {
+    QxMemDC dc(m_face, &rc, false);
     dc.FillSolidRect(rc, RGB(0, 0, 0));
     ::SetTextColor(dc, RGB(199, 198, 198));
     ::SetBkMode(dc, TRANSPARENT);
@@ -294,9 +349,6 @@ void CSkinListCtrl::ShowScrollbar(bool show) {
 void CSkinListCtrl::Paint() {
     CSelfPaintDC paint(m_hWnd);
     RECT rc = GetClientRect();
-    const COLORREF back = static_cast<COLORREF>(SendMessage(LVM_GETBKCOLOR));
-    CMemoryDC mem(paint, rc);
-    mem.FillSolidRect(rc, back);
     if (HWND header = GetHeaderCtrl()) {
         if (::IsWindowVisible(header)) {
             RECT h{};
@@ -305,16 +357,74 @@ void CSkinListCtrl::Paint() {
             ::ExcludeClipRect(paint, h.left, h.top, h.right, h.bottom);
         }
     }
-    // Rows outside the area to repaint are left alone: the copy to the screen
-    // is clipped to it anyway (a line scroll repaints one row, not all).
-    const RECT& upd = paint.PaintRect();
-    ::IntersectClipRect(mem, upd.left, upd.top, upd.right, upd.bottom);
-    RECT clip{};
-    ::GetClipBox(mem, &clip);
-    mem.FillSolidRect(clip, back);
-    SetTextBkColor(back);
     SyncThumb();
-    DefWindowProc(WM_PAINT, reinterpret_cast<WPARAM>(mem.GetSafeHdc()), 0);
+    const RECT& upd = paint.PaintRect();
+    if (!m_rowsCurrent || m_rows.Size().cx != rc.right || m_rows.Size().cy != rc.bottom) {
+        if (!m_rows.Ensure(paint, rc.right, rc.bottom)) return;
+        // Rows outside the area to repaint are left alone (a line scroll
+        // repaints one row, not all): the kept rows are current only when
+        // drawn whole.
+        const COLORREF back = static_cast<COLORREF>(SendMessage(LVM_GETBKCOLOR));
+        const int saved = ::SaveDC(m_rows);
+        ::IntersectClipRect(m_rows, upd.left, upd.top, upd.right, upd.bottom);
+        RECT clip{};
+        ::GetClipBox(m_rows, &clip);
+        HBRUSH fill = ::CreateSolidBrush(back);
+        ::FillRect(m_rows, &clip, fill);
+        ::DeleteObject(fill);
+        m_drawingRows = true;
+        SetTextBkColor(back);
+        DefWindowProc(WM_PAINT, reinterpret_cast<WPARAM>(m_rows.GetSafeHdc()), 0);
+        m_drawingRows = false;
+        ::RestoreDC(m_rows, saved);
+        m_rowsCurrent = upd.left <= 0 && upd.top <= 0 && upd.right >= rc.right && upd.bottom >= rc.bottom;
+    }
+    ::BitBlt(paint, upd.left, upd.top, upd.right - upd.left, upd.bottom - upd.top, m_rows, upd.left, upd.top, SRCCOPY);
+}
+
+bool CSkinListCtrl::LeavesRowsAsDrawn(UINT msg) {
+    switch (msg) {
+        case WM_PAINT:
+        case WM_ERASEBKGND:
+        case WM_NCPAINT:
+        case WM_NCHITTEST:
+        case WM_SETCURSOR:
+        case WM_GETDLGCODE:
+        case WM_GETFONT:
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_GETOBJECT:
+        case LVM_GETBKCOLOR:
+        case LVM_GETTEXTCOLOR:
+        case LVM_GETTEXTBKCOLOR:
+        case LVM_GETITEMCOUNT:
+        case LVM_GETTOPINDEX:
+        case LVM_GETCOUNTPERPAGE:
+        case LVM_GETNEXTITEM:
+        case LVM_GETITEMSTATE:
+        case LVM_GETITEMTEXTW:
+        case LVM_GETITEMTEXTA:
+        case LVM_GETITEMW:
+        case LVM_GETITEMA:
+        case LVM_GETITEMRECT:
+        case LVM_GETSUBITEMRECT:
+        case LVM_GETHEADER:
+        case LVM_GETCOLUMNWIDTH:
+        case LVM_GETSELECTEDCOUNT:
+        case LVM_GETSELECTIONMARK:
+        case LVM_GETEXTENDEDLISTVIEWSTYLE:
+        case LVM_GETITEMPOSITION:
+        case LVM_GETORIGIN:
+        case LVM_GETVIEWRECT:
+        case LVM_HITTEST:
+        case LVM_SUBITEMHITTEST: return true;
+        default: return false;
+    }
+}
+
+LRESULT CSkinListCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!m_drawingRows && !LeavesRowsAsDrawn(msg)) m_rowsCurrent = false;
+    return CListCtrl::WindowProc(msg, wp, lp);
 }
 
 bool CSkinListCtrl::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {

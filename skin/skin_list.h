@@ -15,7 +15,8 @@ class CVerticalScrollbar : public CStatic {
 public:
     bool Create(CWnd* parent, UINT id);
     void SetList(CListCtrl* list) { m_list = list; }
-    // Moves the thumb to the list's scroll position and redraws.
+    // Moves the thumb to the list's scroll position, redrawn when it moved
+    // (or appeared or went).
     void UpdateThumb();
     bool IsDragging() const { return m_dragging; }
     int ThumbTop() const { return m_thumbTop; }
@@ -48,6 +49,11 @@ private:
     CBitmap m_up, m_down, m_thumb, m_track;
     bool m_upPressed = false, m_downPressed = false, m_dragging = false;
     int m_thumbTop = 0;
+    bool m_thumbShown = false;  // as last drawn
+    bool m_thumbDrawn = false;  // drawn since last hidden
+    CBackBuffer m_face;         // the face as last drawn, with its thumb:
+    int m_faceThumbTop = -1;
+    bool m_faceThumbShown = false;
     int m_upH = 0, m_downH = 0, m_thumbH = 0;
     bool m_loaded = false;
 };
@@ -64,10 +70,18 @@ public:
 
 protected:
     void DeclareMessageMap(MessageMap& map) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void Paint();
+    void DrawFace(const RECT& rc);
+    // Paint requests and questions: the header looks as it was drawn after
+    // them. Any other message may change it.
+    static bool LeavesFaceAsDrawn(UINT msg);
 
+    // The header as last drawn, shown again while nothing has changed it.
+    CBackBuffer m_face;
+    bool m_faceCurrent = false;
     HIMAGELIST m_images = nullptr;
     CBitmap m_bitmaps[5];
     int m_checkState = 1;
@@ -83,7 +97,10 @@ public:
     // scrollbar window created beside the list, the header taken over.
     void InitSkin(bool headerCheckBox, int checkBoxSize);
     void ShowScrollbar(bool show);
-    void SetSelectionBackground(COLORREF c) { m_selection = c; }
+    void SetSelectionBackground(COLORREF c) {
+        m_selection = c;
+        m_rowsCurrent = false;
+    }
     void SetHeaderCheck(int state) { m_header.SetCheckState(state); }
     // Background, text background and text colour through the list messages,
     // and the selection colour.
@@ -103,6 +120,7 @@ public:
 protected:
     void PreSubclassWindow() override;
     void DeclareMessageMap(MessageMap& map) override;
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
     bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     // A selected row lies in the rows the list shows (partly shown ones too).
     bool SelectedRowInView() const;
@@ -113,7 +131,17 @@ private:
         if (m_scrollbar.GetSafeHwnd() && !m_scrollbar.IsDragging()) m_scrollbar.UpdateThumb();
     }
     void LoadHeaderImage();
+    // Messages after which the rows look as they were drawn: paint requests
+    // and questions. Any other may change them.
+    static bool LeavesRowsAsDrawn(UINT msg);
 
+    // The rows as last drawn over the whole client area, shown again as they
+    // are while no message has come that may change them (the window
+    // uncovered, the main window repainted whole): the list's own drawing of
+    // every row is the costly part of its paint.
+    CBackBuffer m_rows;
+    bool m_rowsCurrent = false;
+    bool m_drawingRows = false;  // messages the list gets while drawing its rows
     CVerticalScrollbar m_scrollbar;
     CSkinHeaderCtrl m_header;
     CBitmap m_headerImage;

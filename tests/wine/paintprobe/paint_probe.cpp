@@ -9,6 +9,10 @@
 //   paint_probe HWND profile RUNS
 //       where a full repaint's time goes: "ID CLASS MS" for the window's own
 //       paint (first line) and for each visible direct child with its children
+//   paint_probe HWND trace RUNS
+//       full repaints timed message by message: "ID CLASS MSG MS" for each
+//       window and message handled at the top (the mean time per repaint),
+//       and "-1 gaps 0x0000 MS" for the time between them
 //   paint_probe HWND command ID [IGNORE_ID [SETTLE_MS]]
 //   paint_probe HWND message MSG [IGNORE_ID [SETTLE_MS]]
 //       the time from sending WM_COMMAND ID (or message MSG) to the end of the
@@ -41,8 +45,11 @@ int wmain(int argc, wchar_t** argv) {
     if (!p) return 1;
     ZeroMemory(p, sizeof *p);
     p->target = target;
-    if (what == L"repaint" || what == L"repaint-own" || what == L"profile") {
-        p->action = what == L"repaint" ? kProbeRepaint : what == L"profile" ? kProbeProfile : kProbeRepaintOwn;
+    if (what == L"repaint" || what == L"repaint-own" || what == L"profile" || what == L"trace") {
+        p->action = what == L"repaint"   ? kProbeRepaint
+                    : what == L"profile" ? kProbeProfile
+                    : what == L"trace"   ? kProbeTrace
+                                         : kProbeRepaintOwn;
         p->runs = value;
     } else if (what == L"command" || what == L"message") {
         p->action = what == L"command" ? kProbeCommand : kProbeMessage;
@@ -78,6 +85,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         for (LONG i = 0; i < p->count; ++i) {
             if (p->action == kProbeProfile) printf("%ld %s ", p->ids[i], p->classes[i]);
+            if (p->action == kProbeTrace) printf("%ld %s 0x%04x ", p->ids[i], p->classes[i], p->msgs[i]);
             printf("%.2f\n", p->results[i]);
         }
     }

@@ -115,6 +115,82 @@ void Profile(ProbeShared& p) {
     }
 }
 
+// Full repaints with every message handled at the top of the repaint timed:
+// which window's paint takes what, and what is left between them.
+struct TraceState {
+    ProbeShared* p = nullptr;
+    int depth = 0;
+    double start = 0;
+    HWND hwnd = nullptr;
+    UINT msg = 0;
+    double inMessages = 0;
+};
+TraceState g_trace;
+
+void TraceAdd(HWND w, UINT msg, double ms) {
+    ProbeShared& p = *g_trace.p;
+    const LONG id = GetDlgCtrlID(w);
+    char cls[32];
+    GetClassNameA(w, cls, sizeof cls);
+    for (LONG i = 0; i < p.count; ++i)
+        if (p.ids[i] == id && p.msgs[i] == msg && lstrcmpA(p.classes[i], cls) == 0) {
+            p.results[i] += ms;
+            return;
+        }
+    if (p.count >= 255) return;
+    p.ids[p.count] = id;
+    p.msgs[p.count] = msg;
+    lstrcpynA(p.classes[p.count], cls, 32);
+    p.results[p.count++] = ms;
+}
+
+LRESULT CALLBACK TraceCall(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && g_trace.p) {
+        const CWPSTRUCT* c = reinterpret_cast<const CWPSTRUCT*>(lp);
+        if (g_trace.depth++ == 0) {
+            g_trace.start = NowMs();
+            g_trace.hwnd = c->hwnd;
+            g_trace.msg = c->message;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+LRESULT CALLBACK TraceReturn(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && g_trace.p && g_trace.depth > 0 && --g_trace.depth == 0) {
+        const double ms = NowMs() - g_trace.start;
+        g_trace.inMessages += ms;
+        TraceAdd(g_trace.hwnd, g_trace.msg, ms);
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+void Trace(ProbeShared& p) {
+    const LONG runs = std::max<LONG>(1, std::min<LONG>(p.runs, 256));
+    HHOOK call = SetWindowsHookExW(WH_CALLWNDPROC, TraceCall, nullptr, GetCurrentThreadId());
+    HHOOK ret = SetWindowsHookExW(WH_CALLWNDPROCRET, TraceReturn, nullptr, GetCurrentThreadId());
+    double total = 0;
+    for (LONG i = 0; i < runs; ++i) {
+        PumpFor(50);
+        g_trace = TraceState{};
+        g_trace.p = &p;
+        const double inBefore = 0;
+        const double t0 = NowMs();
+        RedrawWindow(p.target, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        GdiFlush();
+        const double t = NowMs() - t0;
+        total += t - (g_trace.inMessages - inBefore);
+        g_trace.p = nullptr;
+    }
+    UnhookWindowsHookEx(call);
+    UnhookWindowsHookEx(ret);
+    for (LONG i = 0; i < p.count; ++i) p.results[i] /= runs;
+    p.ids[p.count] = -1;
+    p.msgs[p.count] = 0;
+    lstrcpynA(p.classes[p.count], "gaps", 32);
+    p.results[p.count++] = total / runs;
+}
+
 // The time from sending the request to the end of the last paint it caused:
 // pending paints are done at once, then messages are handled and the window
 // watched for paints still to come for settleMs.
@@ -155,6 +231,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeGetMessage(int code, WPAR
             p->count = 0;
             if (p->action == kProbeRepaint || p->action == kProbeRepaintOwn) Repaint(*p);
             else if (p->action == kProbeProfile) Profile(*p);
+            else if (p->action == kProbeTrace) Trace(*p);
             else CommandToLastPaint(*p);
             InterlockedExchange(&p->done, 1);
             busy = false;

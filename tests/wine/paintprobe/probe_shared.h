@@ -12,6 +12,7 @@ enum ProbeAction : LONG {
     kProbeMessage = 3,     // message `param` sent to the window, then its paints
     kProbeProfile = 4,     // the window's own repaint and each child's, `runs` times
     kProbeRepaintOwn = 5,  // the window's own repaint (background and WM_PAINT, no child), `runs` times
+    kProbeTrace = 6,       // full repaints, `runs` times, timed message by message
 };
 
 struct ProbeShared {
@@ -26,6 +27,10 @@ struct ProbeShared {
     double results[256];  // milliseconds
     // kProbeProfile: per window (the window itself first, then its children
     // in z order), its control id and its median repaint time.
+    // kProbeTrace: per window and message, its mean time per repaint in
+    // results and the message in msgs; the last entry (id -1) is the time
+    // between messages: the window system's own work.
     LONG ids[256];
     char classes[256][32];
+    UINT msgs[256];
 };

@@ -9,6 +9,20 @@
 namespace {
 const COLORREF kBack = RGB(22, 24, 25), kText = RGB(200, 200, 200), kSel = RGB(3, 91, 156);
 
+// Counts the list's rounds of row drawing (its custom-draw prepaint stage).
+class CountingList : public CSkinListCtrl {
+public:
+    int drawings = 0;
+
+protected:
+    bool OnChildNotify(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
+        if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == static_cast<UINT>(NM_CUSTOMDRAW) &&
+            reinterpret_cast<NMCUSTOMDRAW*>(lp)->dwDrawStage == CDDS_PREPAINT)
+            ++drawings;
+        return CSkinListCtrl::OnChildNotify(msg, wp, lp, result);
+    }
+};
+
 class ListTest : public ::testing::Test {
 protected:
     void Build(bool checkBox, int rows, UINT id = 1073) {
@@ -49,7 +63,7 @@ protected:
     }
 
     SkinHost host;
-    CSkinListCtrl list;
+    CountingList list;
     CFont font;
 };
 
@@ -122,6 +136,93 @@ TEST_F(ListTest, ARowRepaintedAloneLeavesTheOthersAndTheHeaderDrawn) {
     Pump(30);
     EXPECT_TRUE(Drawn(list, five, kBack)) << "a row outside the repainted one was wiped";
     EXPECT_TRUE(Drawn(list, head, RGB(0, 0, 0)));
+}
+
+TEST_F(ListTest, KeptRowsAreShownAgainUntilSomethingChangesThem) {
+    Build(false, 40, 1066);
+    list.SetItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    list.Invalidate();
+    list.UpdateWindow();
+    Pump(30);
+    auto mid = [this](int row) {
+        RECT r = RowRect(row);
+        return (r.top + r.bottom) / 2;
+    };
+    ASSERT_EQ(kSel, PixelOf(list, 150, mid(2)));
+    // Uncovered or repainted whole with nothing changed: the rows as drawn,
+    // without drawing them again, also for a part of the list.
+    const int drawn = list.drawings;
+    list.Invalidate();
+    list.UpdateWindow();
+    RECT three = RowRect(3);
+    ::InvalidateRect(list, &three, FALSE);
+    list.UpdateWindow();
+    EXPECT_EQ(drawn, list.drawings);
+    EXPECT_EQ(kSel, PixelOf(list, 150, mid(2)));
+    RECT five = RowRect(5);
+    five.right = 90;
+    EXPECT_TRUE(Drawn(list, five, kBack));
+
+    // Each kind of change shows at the next repaint.
+    list.SetItemState(2, 0, LVIS_SELECTED);
+    list.SetItemState(4, LVIS_SELECTED, LVIS_SELECTED);
+    list.Invalidate();
+    list.UpdateWindow();
+    EXPECT_EQ(kBack, PixelOf(list, 150, mid(2))) << "selection moved";
+    EXPECT_EQ(kSel, PixelOf(list, 150, mid(4)));
+    const COLORREF other = RGB(160, 40, 40);
+    list.SetSelectionBackground(other);  // no message reaches the list
+    list.Invalidate();
+    list.UpdateWindow();
+    EXPECT_EQ(other, PixelOf(list, 150, mid(4))) << "selection colour changed";
+    RECT six = RowRect(6);
+    RECT box{LVIR_ICON, 0, 0, 0};  // the text, right of the check box
+    list.SendMessage(LVM_GETITEMRECT, 6, reinterpret_cast<LPARAM>(&box));
+    six.left = box.right + 2;
+    six.right = 90;
+    ASSERT_TRUE(Drawn(list, six, kBack));
+    list.SetItemText(6, 0, L"");
+    list.Invalidate();
+    list.UpdateWindow();
+    EXPECT_FALSE(Drawn(list, six, kBack)) << "text removed";
+    list.SendMessage(LVM_SCROLL, 0, 10 * (RowRect(1).top - RowRect(0).top));
+    list.Invalidate();
+    list.UpdateWindow();
+    ASSERT_GT(Top(), 4);
+    EXPECT_NE(other, PixelOf(list, 150, mid(Top()))) << "scrolled away from the selection";
+    // A larger list draws its new part.
+    list.MoveWindow(20, 20, 160, 300);
+    list.UpdateWindow();
+    const int last = Top() + static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE)) - 1;
+    RECT low = RowRect(last);
+    ASSERT_GT(low.bottom, 246 - 20);
+    low.right = 90;
+    EXPECT_TRUE(Drawn(list, low, kBack)) << "row in the new part";
+}
+
+TEST_F(ListTest, ScrollbarThumbIsDrawnWhereTheListIs) {
+    Build(false, 200, 1066);
+    CVerticalScrollbar& bar = list.Scrollbar();
+    int tw, th;
+    auto thumb = ResourcePixels(IDB_SCROLL_THUMB, tw, th);
+    auto thumbAt = [&](int top) {
+        int same = 0;
+        for (int y = 0; y < th; ++y)
+            for (int x = 0; x < tw; ++x) same += PixelOf(bar, x, top + y) == thumb[static_cast<size_t>(y) * tw + x];
+        return same == tw * th;
+    };
+    ::RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const int first = bar.ThumbTop();
+    EXPECT_TRUE(thumbAt(first));
+    list.SendMessage(LVM_ENSUREVISIBLE, 199, FALSE);
+    list.UpdateWindow();  // the list's paint moves the thumb
+    Pump(20);
+    ASSERT_GT(bar.ThumbTop(), first + th);
+    EXPECT_TRUE(thumbAt(bar.ThumbTop()));
+    EXPECT_FALSE(thumbAt(first));
+    ::RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(thumbAt(bar.ThumbTop())) << "repainted as it was";
+    EXPECT_FALSE(thumbAt(first));
 }
 
 TEST_F(ListTest, KeysAndColumnResizingAreSwallowed) {
