@@ -7,6 +7,7 @@
 #include "graph_static.h"
 #include "skin_button.h"
 #include "tp_static.h"
+#include "video_surfaces.h"
 
 struct MainControls {
     // Window buttons.
@@ -17,7 +18,7 @@ struct MainControls {
     CSkinButton m_btnPlay, m_btnStop, m_btnPrevious, m_btnNext, m_btnPause;
     CBitmapSlider m_sldPosition;
     CTPStatic m_lblElapsed, m_lblDuration;
-    CStatic m_channel1, m_channel2;
+    CVideoSurface m_channel1, m_channel2;
     // Channel view, mirror, flip, sound and volume.
     CSkinButton m_btnChannelView, m_btnViewAll, m_btnMirror, m_btnFlip, m_btnSound;
     CBitmapSlider m_sldVolume;

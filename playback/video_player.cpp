@@ -567,6 +567,17 @@ void VideoPlayer::RepaintAll() {
     }
 }
 
+VideoPlayer::RepaintResult VideoPlayer::RepaintWindow(HWND w, HDC dc) {
+    if (!m_graph || !w) return kNoRenderer;
+    for (int k = 0; k < kMaxChannels && k < m_channelCount && k < m_graph->VideoStreamCount(); ++k) {
+        if (m_windows[k] != w) continue;
+        auto wc = QueryAs<IVMRWindowlessControl>(m_graph->Renderer(k), IID_IVMRWindowlessControl);
+        if (!wc) return kNoRenderer;
+        return SUCCEEDED(wc->RepaintVideo(w, dc)) ? kRepainted : kNotRepainted;
+    }
+    return kNoRenderer;
+}
+
 void VideoPlayer::RepaintFirst(HDC dc) {
     if (!m_graph) return;
     if (auto wc = QueryAs<IVMRWindowlessControl>(m_graph->Renderer(0), IID_IVMRWindowlessControl))

@@ -139,6 +139,12 @@ public:
     void SetRate(float rate);
     void SetSourceFlag(bool flag);
     void RepaintAll();
+    // The renderer of the channel shown in window w draws its current picture
+    // there. kNoRenderer: no renderer of the open graph draws into w;
+    // kNotRepainted: one does but cannot draw its picture again on request
+    // (Wine's), so what it drew last is left on the window.
+    enum RepaintResult { kNoRenderer, kNotRepainted, kRepainted };
+    RepaintResult RepaintWindow(HWND w, HDC dc);
     void RepaintFirst(HDC dc);
     void Reseek();
     bool GetCurrentImage(int channel, CImage& image);

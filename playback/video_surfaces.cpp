@@ -30,9 +30,30 @@ void DlgDisplay::OnPaint() {
     m_pPicture->Draw(dc, 0, 0, rc.right, rc.bottom);
 }
 
+// ------------------------------------------------------------ CVideoSurface
+
+void CVideoSurface::DeclareMessageMap(MessageMap& map) {
+    map.On(WM_ERASEBKGND, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    map.On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        CSelfPaintDC dc(m_hWnd, true);
+        if (!dc.GetSafeHdc()) return 0;
+        if (!m_painter || !m_painter(m_hWnd, dc)) {
+            RECT rc = GetClientRect();
+            ::FillRect(dc, &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        }
+        return 0;
+    });
+}
+
 // ------------------------------------------------------------ VideoSurfaces
 
-bool VideoSurfaces::Create() { return m_display[0].Create(&m_window) && m_display[1].Create(&m_window); }
+bool VideoSurfaces::Create() {
+    // A renderer that cannot draw its picture again leaves what it drew last.
+    auto painter = [this](HWND w, HDC dc) { return m_player.RepaintWindow(w, dc) != playback::VideoPlayer::kNoRenderer; };
+    m_controls.channel1.SetPainter(painter);
+    m_controls.channel2.SetPainter(painter);
+    return m_display[0].Create(&m_window) && m_display[1].Create(&m_window);
+}
 
 void VideoSurfaces::Layout(int w, int h, bool fullScreen, bool isPhoto, bool recordingOpen) {
     ApplyMirrorFlip();

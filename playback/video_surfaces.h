@@ -3,6 +3,8 @@
 // picture, which of them is visible, the channel view, and the mirror and
 // flip of the second channel kept in mirror.ini.
 #pragma once
+#include <functional>
+
 #include "fw_controls.h"
 #include "fw_dialog.h"
 #include "image.h"
@@ -33,9 +35,26 @@ private:
     int m_nMode = 0;
 };
 
+// A channel surface (a black static of the main window's template) that the
+// mixing renderer draws into. On its own paint it has the renderer put its
+// current picture back, so that a paused or stopped picture stays when the
+// window is uncovered or repainted whole (the static control would paint it
+// over); black when no renderer draws there.
+class CVideoSurface : public CStatic {
+public:
+    // painter(window, dc): false when no renderer draws into the window.
+    void SetPainter(std::function<bool(HWND, HDC)> painter) { m_painter = std::move(painter); }
+
+protected:
+    void DeclareMessageMap(MessageMap& map) override;
+
+private:
+    std::function<bool(HWND, HDC)> m_painter;
+};
+
 struct VideoSurfaceControls {
-    CStatic& channel1;
-    CStatic& channel2;
+    CVideoSurface& channel1;
+    CVideoSurface& channel2;
     CSkinButton& viewToggle;
     CSkinButton& mirror;
     CSkinButton& flip;

@@ -362,6 +362,12 @@ wide)
   check_lists 246
   code_of "$IDC_CHANNEL1_SURFACE" >/dev/null || ui_fail "paused picture lost by the map commands"
   ui_ok "Show after Expand: type filters back, GPS labels hidden, lists 246 high, the paused picture kept"
+  # Everything repainted (as when the window is uncovered): the paused
+  # picture stays on its surface.
+  ui redraw "${MAIN[@]}"
+  sleep 0.5
+  code_of "$IDC_CHANNEL1_SURFACE" >/dev/null || ui_fail "paused picture lost by a repaint of the whole window"
+  ui_ok "a repaint of the whole window keeps the paused picture"
   # The vehicle needs a fix at the paused position: on a slow first run the
   # pause can come before the recording's first fix, so it plays on (the
   # paused position is about 2 s of 40) until the map shows one.
