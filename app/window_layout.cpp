@@ -273,8 +273,7 @@ void WindowLayout::SetMaximizeImages(bool restore) {
 }
 
 // The window's background again. The children are left alone: each control
-// shown or moved paints itself, and a paused picture (which a repaint of its
-// surface would clear) stays.
+// shown or moved paints itself.
 void WindowLayout::Repaint() {
     ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
 }
@@ -319,8 +318,8 @@ void WindowLayout::SetDisplayMode(int mode) {
     }
     m_changingMode = false;
     ::SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
-    // The whole window painted at once; then a paused picture, which that
-    // paint has cleared from its surface, is delivered again.
+    // The whole window painted at once; then a paused picture is delivered
+    // again at its surface's new size.
     ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     m_host.RefitVideo();
 }

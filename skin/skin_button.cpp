@@ -250,9 +250,11 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& di) {
     struct ClipGuard {
         HDC dc;
         int saved;
-        ~ClipGuard() { ::RestoreDC(dc, saved); }
-    } guard{dc, ::SaveDC(dc)};
-    if (m_shape) ::ExtSelectClipRgn(dc, m_shape, RGN_AND);
+        ~ClipGuard() {
+            if (saved) ::RestoreDC(dc, saved);
+        }
+    } guard{dc, m_shape ? ::SaveDC(dc) : 0};
+    if (guard.saved) ::ExtSelectClipRgn(dc, m_shape, RGN_AND);
     CString caption = GetWindowText();
     ::SetBkMode(dc, TRANSPARENT);
     RECT T = R;
@@ -290,6 +292,7 @@ void CSkinButton::Draw(const DRAWITEMSTRUCT& di) {
         ::InflateRect(&f, -m_margin, -m_margin);
         ::DrawFocusRect(dc, &f);
     }
+    if (caption.IsEmpty()) return;  // the skin's buttons are pictures only
     ::SetTextColor(dc, m_textColor);
     ::DrawTextW(dc, caption, -1, &T, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
