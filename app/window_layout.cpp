@@ -223,6 +223,7 @@ HDC WindowLayout::Composition(HDC dc, int w, int h) {
     if (!b.buffer.Ensure(dc, w, h)) return nullptr;
     ComposePieces(b.buffer, w, h);
     b.size = {w, h};
+    b.number = ++m_compositionsMade;
     m_lastComposition = slot;
     return b.buffer;
 }
@@ -237,8 +238,10 @@ void WindowLayout::PaintSkinBackground(HDC dc) {
     // With a piece missing, every paint composes anew over a copy of dc, which
     // shows where that piece would be.
     HDC frame = nullptr;
+    unsigned number = 0;  // the composition's number; 0: composed for this paint only
     if (m_skinComplete) {
         frame = Composition(dc, w, h);
+        number = m_compositions[m_lastComposition].number;
     } else if (m_fallback.Ensure(dc, w, h)) {
         frame = m_fallback;
         ::BitBlt(frame, 0, 0, w, h, dc, 0, 0, SRCCOPY);
@@ -246,7 +249,9 @@ void WindowLayout::PaintSkinBackground(HDC dc) {
     }
     if (!frame) return;
     m_sensors.PaintSpeed(frame, h, m_displayMode == ModeFullScreen);
-    for (int i = 0; i < MainControls::kLabelCount; ++i) m_controls.Labels()[i]->CaptureBackground(frame);
+    // The labels take their backgrounds from a kept composition once (the
+    // speed cells lie under none of them), again after they moved.
+    for (int i = 0; i < MainControls::kLabelCount; ++i) m_controls.Labels()[i]->CaptureBackground(frame, number);
     // One copy to the screen, of the part that is to be painted.
     RECT clip{0, 0, w, h};
     if (::GetClipBox(dc, &clip) == NULLREGION) return;

@@ -140,9 +140,11 @@ private:
     struct SkinBuffer {
         CBackBuffer buffer;
         SIZE size{0, 0};
+        unsigned number = 0;  // which composition it holds, for the labels' captures
     };
     SkinBuffer m_compositions[2];
     int m_lastComposition = 0;
+    unsigned m_compositionsMade = 0;
     CBackBuffer m_fallback;
     int m_displayMode = ModeNormal;
     bool m_draggable = false;

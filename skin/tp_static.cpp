@@ -38,8 +38,6 @@ bool CTPStatic::OnChildNotify(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
 
 void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
     RECT rc = GetClientRect();
-    QxMemDC mem(di.hDC, &rc, false);
-    if (m_back.IsValid()) mem.BitBlt(0, 0, rc.right, rc.bottom, m_back, 0, 0);
     int dpi = ::GetDeviceCaps(di.hDC, LOGPIXELSY);
     // The font is made for the label's face, size, weight and the device's
     // resolution, and kept until one of them changes (making a font on every
@@ -50,12 +48,24 @@ void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
         m_fontHeight = height;
         m_fontWeight = m_weight;
         m_fontFace = m_face;
+        m_drawnCurrent = false;
     }
-    CSelect sel(mem, m_font);
-    ::SetTextColor(mem, m_textColor);
-    ::SetBkMode(mem, TRANSPARENT);
     CString text = GetWindowText();
-    ::DrawTextW(mem, text, -1, &rc, m_format);
+    // Drawn again only when something it shows has changed; otherwise the
+    // last drawing is copied (drawing text costs the most of a label's paint).
+    const SIZE kept = m_drawn.Size();
+    if (!m_drawn.Ensure(di.hDC, rc.right, rc.bottom)) return;
+    if (!m_drawnCurrent || text != m_drawnText || kept.cx != rc.right || kept.cy != rc.bottom) {
+        HDC mem = m_drawn;  // off-screen already
+        if (m_back.IsValid()) ::BitBlt(mem, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
+        CSelect sel(mem, m_font);
+        ::SetTextColor(mem, m_textColor);
+        ::SetBkMode(mem, TRANSPARENT);
+        ::DrawTextW(mem, text, -1, &rc, m_format);
+        m_drawnText = text;
+        m_drawnCurrent = true;
+    }
+    ::BitBlt(di.hDC, 0, 0, rc.right, rc.bottom, m_drawn, 0, 0, SRCCOPY);
 }
 
 void CTPStatic::CaptureBackground(HDC dc) {
@@ -65,11 +75,34 @@ void CTPStatic::CaptureBackground(HDC dc) {
     }
     RECT r = GetWindowRect();
     ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&r), 2);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    // The copy is refreshed on every background paint of the parent; its
-    // context and bitmap are made anew only when the label's size changed.
-    if (!m_back.Ensure(dc, w, h)) return;
-    ::BitBlt(m_back, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
+    m_backPicture = 0;
+    Capture(dc, r);
 }
 
-void CTPStatic::ReleaseBackground() { m_back.Release(); }
+void CTPStatic::CaptureBackground(HDC dc, unsigned pictureNumber) {
+    if (!m_hWnd) {
+        ReleaseBackground();
+        return;
+    }
+    RECT r = GetWindowRect();
+    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&r), 2);
+    if (pictureNumber != 0 && pictureNumber == m_backPicture && ::EqualRect(&r, &m_backRect) && m_back.IsValid())
+        return;
+    m_backPicture = pictureNumber;
+    Capture(dc, r);
+}
+
+void CTPStatic::Capture(HDC dc, const RECT& r) {
+    int w = r.right - r.left, h = r.bottom - r.top;
+    // Its context and bitmap are made anew only when the label's size changed.
+    if (!m_back.Ensure(dc, w, h)) return;
+    ::BitBlt(m_back, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
+    m_backRect = r;
+    m_drawnCurrent = false;
+}
+
+void CTPStatic::ReleaseBackground() {
+    m_back.Release();
+    m_backPicture = 0;
+    m_drawnCurrent = false;
+}

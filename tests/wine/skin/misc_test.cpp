@@ -93,6 +93,72 @@ TEST_F(LabelTest, TextChangesRedrawFromTheCapturedBackground) {
     EXPECT_EQ(RGB(140, 40, 90), PixelOf(host, 140, 20));
 }
 
+// A picture of the host's client size in one colour, for the labels' captures.
+struct Picture {
+    Picture(HWND host, COLORREF c) {
+        RECT rc{};
+        ::GetClientRect(host, &rc);
+        HDC screen = ::GetDC(host);
+        mem.CreateCompatibleDC(screen);
+        bmp.CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+        ::ReleaseDC(host, screen);
+        old = ::SelectObject(mem, bmp);
+        mem.FillSolidRect(rc, c);
+    }
+    ~Picture() { ::SelectObject(mem, old); }
+    CDC mem;
+    CBitmap bmp;
+    HGDIOBJ old = nullptr;
+};
+
+TEST_F(LabelTest, KeptDrawingFollowsTextColourAndBackground) {
+    auto repaint = [this] {
+        label.Invalidate(FALSE);
+        label.UpdateWindow();
+    };
+    auto count = [this](COLORREF c) {
+        int n = 0;
+        for (int y = 0; y < 27; ++y)
+            for (int x = 0; x < 120; ++x) n += PixelOf(label, x, y) == c;
+        return n;
+    };
+    label.SetWindowText(L"Event");
+    label.UpdateWindow();
+    const int text = TextPixels();
+    ASSERT_GT(text, 10);
+    repaint();
+    EXPECT_EQ(text, TextPixels()) << "drawn again as it was";
+    EXPECT_EQ(RGB(120, 40, 90), PixelOf(label, 110, 24));  // below and right of the text
+    label.SetWindowText(L"Event Event");
+    label.UpdateWindow();
+    EXPECT_GT(TextPixels(), text) << "new text";
+    label.SetLabelTextColor(RGB(255, 0, 0));
+    label.UpdateWindow();
+    EXPECT_EQ(0, TextPixels()) << "old colour";
+    EXPECT_GT(count(RGB(255, 0, 0)), text);
+
+    // A numbered picture is taken from once while the label stays where it is.
+    const COLORREF blue = RGB(0, 0, 200), green = RGB(0, 150, 0), grey = RGB(90, 90, 90);
+    Picture first(host, blue), same(host, green), next(host, grey);
+    label.CaptureBackground(first.mem, 7);
+    repaint();
+    EXPECT_EQ(blue, PixelOf(label, 110, 24)) << "new background";
+    label.CaptureBackground(same.mem, 7);
+    repaint();
+    EXPECT_EQ(blue, PixelOf(label, 110, 24)) << "picture 7 taken again";
+    label.MoveWindow(20, 12, 120, 27);
+    label.CaptureBackground(same.mem, 7);
+    repaint();
+    EXPECT_EQ(green, PixelOf(label, 110, 24)) << "moved: its background taken again";
+    label.CaptureBackground(next.mem, 8);
+    repaint();
+    EXPECT_EQ(grey, PixelOf(label, 110, 24)) << "another picture";
+    label.CaptureBackground(first.mem);  // unnumbered: always taken
+    repaint();
+    EXPECT_EQ(blue, PixelOf(label, 110, 24));
+    EXPECT_GT(count(RGB(255, 0, 0)), text) << "the text over every background";
+}
+
 TEST_F(LabelTest, TenPointFontFollowsTheScreenResolution) {
     label.SetWindowText(L"Event");
     label.UpdateWindow();
