@@ -103,8 +103,10 @@ void CDC::StretchBitmap(HBITMAP bmp, int x, int y, int w, int h) const {
     ::SetStretchBltMode(m_hDC, oldMode);
 }
 
-bool CBackBuffer::Ensure(HDC dc, int w, int h) {
-    if (IsValid() && w == m_size.cx && h == m_size.cy) return true;
+bool CBackBuffer::Ensure(HDC dc, int w, int h, bool* kept) {
+    const bool same = IsValid() && w == m_size.cx && h == m_size.cy;
+    if (kept) *kept = same;
+    if (same) return true;
     Release();
     if (w <= 0 || h <= 0 || !m_dc.CreateCompatibleDC(dc)) return false;
     if (!m_bitmap.CreateCompatibleBitmap(dc, w, h)) {

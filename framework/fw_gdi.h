@@ -197,8 +197,9 @@ public:
     CBackBuffer& operator=(const CBackBuffer&) = delete;
 
     // Makes the buffer w x h, compatible with dc; an existing buffer of that
-    // size is kept as it is. False when it cannot be made.
-    bool Ensure(HDC dc, int w, int h);
+    // size is kept as it is, and *kept (when given) tells whether it was, with
+    // what was drawn in it. False when it cannot be made.
+    bool Ensure(HDC dc, int w, int h, bool* kept = nullptr);
     void Release();
     bool IsValid() const { return m_dc.GetSafeHdc() != nullptr; }
     HDC GetSafeHdc() const { return m_dc.GetSafeHdc(); }

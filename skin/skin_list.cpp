@@ -1,7 +1,6 @@
 #include "skin_list.h"
 #include <algorithm>
 #include "fw_app.h"
-#include "mem_dc.h"
 #include "bitmap_ids.h"
 
 namespace {
@@ -66,10 +65,10 @@ void CVerticalScrollbar::Draw(HDC target) {
     ListScroll(m_list ? m_list->GetSafeHwnd() : nullptr, P, M);
     const bool shown = M != 0;
     // The face is kept and drawn anew only when the thumb or the size changed.
-    const SIZE kept = m_face.Size();
-    if (!m_face.Ensure(target, rc.right, H)) return;
-    if (kept.cx != rc.right || kept.cy != H || m_faceThumbTop != m_thumbTop || m_faceThumbShown != shown) {
-        QxMemDC dc(m_face, &rc, false);
+    bool kept = false;
+    if (!m_face.Ensure(target, rc.right, H, &kept)) return;
+    if (!kept || m_faceThumbTop != m_thumbTop || m_faceThumbShown != shown) {
+        CDC dc(m_face);  // off-screen already
         dc.FillSolidRect(rc, RGB(74, 82, 107));
         dc.DrawBitmap(m_up, 0, 0);
         dc.DrawBitmap(m_down, 0, H - m_downH);
@@ -216,16 +215,19 @@ void CSkinHeaderCtrl::SetCheckState(int state) {
 void CSkinHeaderCtrl::Paint() {
     CSelfPaintDC paint(m_hWnd, true);
     RECT rc = GetClientRect();
-    const SIZE kept = m_face.Size();
-    if (!m_face.Ensure(paint, rc.right, rc.bottom)) return;
-    if (!m_faceCurrent || kept.cx != rc.right || kept.cy != rc.bottom) {
+    bool kept = false;
+    if (!m_face.Ensure(paint, rc.right, rc.bottom, &kept)) return;
+    if (!m_faceCurrent || !kept) {
         DrawFace(rc);
         m_faceCurrent = true;
     }
     ::BitBlt(paint, 0, 0, rc.right, rc.bottom, m_face, 0, 0, SRCCOPY);
 }
 
-bool CSkinHeaderCtrl::LeavesFaceAsDrawn(UINT msg) {
+namespace {
+// Window messages after which a control looks as it was drawn: paint
+// requests and questions of every window class.
+bool IsPaintOrQuestion(UINT msg) {
     switch (msg) {
         case WM_PAINT:
         case WM_ERASEBKGND:
@@ -234,7 +236,17 @@ bool CSkinHeaderCtrl::LeavesFaceAsDrawn(UINT msg) {
         case WM_SETCURSOR:
         case WM_GETDLGCODE:
         case WM_GETFONT:
-        case WM_GETOBJECT:
+        case WM_GETTEXT:
+        case WM_GETTEXTLENGTH:
+        case WM_GETOBJECT: return true;
+        default: return false;
+    }
+}
+}  // namespace
+
+bool CSkinHeaderCtrl::LeavesFaceAsDrawn(UINT msg) {
+    if (IsPaintOrQuestion(msg)) return true;
+    switch (msg) {
         case HDM_GETITEMW:
         case HDM_GETITEMA:
         case HDM_GETITEMRECT:
@@ -252,7 +264,7 @@ LRESULT CSkinHeaderCtrl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void CSkinHeaderCtrl::DrawFace(const RECT& rc) {
-    QxMemDC dc(m_face, &rc, false);
+    CDC dc(m_face);  // off-screen already
     dc.FillSolidRect(rc, RGB(0, 0, 0));
     ::SetTextColor(dc, RGB(199, 198, 198));
     ::SetBkMode(dc, TRANSPARENT);
@@ -359,8 +371,9 @@ void CSkinListCtrl::Paint() {
     }
     SyncThumb();
     const RECT& upd = paint.PaintRect();
-    if (!m_rowsCurrent || m_rows.Size().cx != rc.right || m_rows.Size().cy != rc.bottom) {
-        if (!m_rows.Ensure(paint, rc.right, rc.bottom)) return;
+    bool kept = false;
+    if (!m_rows.Ensure(paint, rc.right, rc.bottom, &kept)) return;
+    if (!m_rowsCurrent || !kept) {
         // Rows outside the area to repaint are left alone (a line scroll
         // repaints one row, not all): the kept rows are current only when
         // drawn whole.
@@ -369,9 +382,7 @@ void CSkinListCtrl::Paint() {
         ::IntersectClipRect(m_rows, upd.left, upd.top, upd.right, upd.bottom);
         RECT clip{};
         ::GetClipBox(m_rows, &clip);
-        HBRUSH fill = ::CreateSolidBrush(back);
-        ::FillRect(m_rows, &clip, fill);
-        ::DeleteObject(fill);
+        CDC(m_rows).FillSolidRect(clip, back);
         m_drawingRows = true;
         SetTextBkColor(back);
         DefWindowProc(WM_PAINT, reinterpret_cast<WPARAM>(m_rows.GetSafeHdc()), 0);
@@ -383,17 +394,8 @@ void CSkinListCtrl::Paint() {
 }
 
 bool CSkinListCtrl::LeavesRowsAsDrawn(UINT msg) {
+    if (IsPaintOrQuestion(msg)) return true;
     switch (msg) {
-        case WM_PAINT:
-        case WM_ERASEBKGND:
-        case WM_NCPAINT:
-        case WM_NCHITTEST:
-        case WM_SETCURSOR:
-        case WM_GETDLGCODE:
-        case WM_GETFONT:
-        case WM_GETTEXT:
-        case WM_GETTEXTLENGTH:
-        case WM_GETOBJECT:
         case LVM_GETBKCOLOR:
         case LVM_GETTEXTCOLOR:
         case LVM_GETTEXTBKCOLOR:

@@ -53,9 +53,9 @@ void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
     CString text = GetWindowText();
     // Drawn again only when something it shows has changed; otherwise the
     // last drawing is copied (drawing text costs the most of a label's paint).
-    const SIZE kept = m_drawn.Size();
-    if (!m_drawn.Ensure(di.hDC, rc.right, rc.bottom)) return;
-    if (!m_drawnCurrent || text != m_drawnText || kept.cx != rc.right || kept.cy != rc.bottom) {
+    bool kept = false;
+    if (!m_drawn.Ensure(di.hDC, rc.right, rc.bottom, &kept)) return;
+    if (!m_drawnCurrent || !kept || text != m_drawnText) {
         HDC mem = m_drawn;  // off-screen already
         if (m_back.IsValid()) ::BitBlt(mem, 0, 0, rc.right, rc.bottom, m_back, 0, 0, SRCCOPY);
         CSelect sel(mem, m_font);

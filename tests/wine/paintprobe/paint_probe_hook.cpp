@@ -174,12 +174,11 @@ void Trace(ProbeShared& p) {
         PumpFor(50);
         g_trace = TraceState{};
         g_trace.p = &p;
-        const double inBefore = 0;
         const double t0 = NowMs();
         RedrawWindow(p.target, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
         GdiFlush();
         const double t = NowMs() - t0;
-        total += t - (g_trace.inMessages - inBefore);
+        total += t - g_trace.inMessages;
         g_trace.p = nullptr;
     }
     UnhookWindowsHookEx(call);
