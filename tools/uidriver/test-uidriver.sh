@@ -206,7 +206,11 @@ ui_ok "batch ($n queries: $single_ms ms each alone, $batch_ms ms in one batch, $
 # ---- a second window, foreground and activation
 ui click "${S[@]}" --id 1008
 popup=$(ui wait --title "Sample Popup" --timeout 3000) || ui_fail "popup did not appear"
-ui_assert_eq "2" "$(ui windows --pid "$pid" --visible | wc -l)" "two visible windows of the sample"
+# The popup can be found by its title a moment before it is shown.
+visible_count() { ui windows --pid "$pid" --visible | wc -l; }
+two_visible() { [ "$(visible_count)" = 2 ]; }
+ui_wait_for 3000 two_visible || true  # the check below says what was seen
+ui_assert_eq "2" "$(visible_count)" "two visible windows of the sample"
 ui_wait_for 2000 test "$(ui foreground)" = "$popup" || ui_fail "popup is not the foreground window"
 ui_activate_x '^UI Driver Sample$' || ui_fail "ui_activate_x did not activate the sample"
 ui_assert_eq "$main" "$(ui foreground)" "foreground after ui_activate_x"
