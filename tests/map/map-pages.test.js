@@ -439,6 +439,56 @@ describe('map.htm', () => {
         }
     });
 
+    it('keeps its view and the user\'s zoom over a reload, and nothing else', async () => {
+        // The viewer refreshes the page after each change of its window's layout.
+        const {context, page, errors} = await openMap();
+        const reload = async () => {
+            await page.reload({waitUntil: 'load'});
+            await page.waitForFunction(() => window.tessaroMap && window.tessaroMap.drawnAt !== null);
+        };
+        try {
+            await call(page, '37.387458', '127.123456');
+            await call(page, '37.388458', '127.123456');
+            await page.evaluate(() => window.tessaroMap.map.setZoom(14, {animate: false}));
+            const before = await mapState(page);
+            await reload();
+            let state = await mapState(page);
+            assert.equal(state.zoom, 14);
+            assertNear(state.centre[0], before.centre[0], 1e-5, 'centre latitude');
+            assertNear(state.centre[1], before.centre[1], 1e-5, 'centre longitude');
+            assert.equal(state.marker, null, 'no vehicle until the viewer gives its position');
+            assert.deepEqual(tracks(state), [], 'the track is not carried over');
+
+            // The position again: the vehicle is in view, so the view stays; then it drives out of view
+            // and the view follows at the user's zoom.
+            assert.equal(await callAndSettle(page, '37.388458', '127.123456'), false, 'no move');
+            state = await mapState(page);
+            assert.deepEqual(state.marker, [37.388458, 127.123456]);
+            assert.equal(state.zoom, 14);
+            await callAndSettle(page, '37.398458', '127.123456');
+            state = await mapState(page);
+            assert.equal(state.zoom, 14);
+            assertNear(state.centre[0], 37.398458, 0.01, 'the view follows');
+
+            // A name that is not a kept view, or not a sound one, starts at the world; the first fix then
+            // goes to street level.
+            for (const name of ['tessaro-map-view 37.4 127.1 99', 'tessaro-map-view 37.4 abc 14',
+                'tessaro-map-view 95 127.1 14', 'tessaro-map-view 37.4 127.1', 'someone else\'s name']) {
+                await page.evaluate((n) => { window.name = n; }, name);
+                await reload();
+                state = await mapState(page);
+                assert.equal(state.zoom, 1, name);
+            }
+            await call(page, '37.387458', '127.123456');
+            state = await mapState(page);
+            assert.equal(state.zoom, 16);
+            assert.equal(state.lastError, null);
+            assert.deepEqual(errors, []);
+        } finally {
+            await context.close();
+        }
+    });
+
     it('draws a long drive as one continuous track', async () => {
         const {context, page, errors} = await openMap();
         try {

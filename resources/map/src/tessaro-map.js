@@ -38,6 +38,9 @@
     // bounded line however long the drive; the oldest are dropped past TRACK_MAX_POINTS.
     var SEGMENT_MAX_POINTS = 400;
     var TRACK_MAX_POINTS = 40000;
+    // The view is carried over a reload of the page (the viewer refreshes it after every change of its
+    // window's layout) in the window's name, which outlives the document: "tessaro-map-view LAT LNG ZOOM".
+    var VIEW_NAME_PREFIX = 'tessaro-map-view ';
     // Accepted text of a coordinate: what printf's %f writes, optionally with fewer decimals.
     var COORDINATE = /^-?\d{1,3}(\.\d{1,15})?$/;
 
@@ -78,7 +81,8 @@
         tileErrors: 0,
         ignored: 0,
         lastError: null,
-        drawnAt: null        // performance.now() of the first frame with the base layer drawn
+        drawnAt: null,       // performance.now() of the first frame with the base layer drawn
+        carriedView: false   // the view came from before a reload of the page
     };
 
     function now() {
@@ -221,14 +225,20 @@
     function draw(position) {
         var last = state.last;
         if (!last) {
-            withOwnView(function () {
-                state.map.setView(position, FIRST_FIX_ZOOM, {animate: false});
-            });
+            if (!state.carriedView) {
+                withOwnView(function () {
+                    state.map.setView(position, FIRST_FIX_ZOOM, {animate: false});
+                });
+            }
             startTiles();
             startTrack(position);
             state.marker.setLatLng(position).addTo(state.map);
             state.last = position;
             showHeading();
+            if (state.carriedView) {
+                follow(position, true);
+            }
+            keepView();
             return;
         }
         if (position.lat === last.lat && position.lng === last.lng) {
@@ -363,11 +373,36 @@
         }
     }
 
+    // The view kept by the page before a reload, or null.
+    function carriedView() {
+        var name = String(window.name || '');
+        if (name.indexOf(VIEW_NAME_PREFIX) !== 0) {
+            return null;
+        }
+        var parts = name.slice(VIEW_NAME_PREFIX.length).split(' ');
+        var lat = Number(parts[0]), lng = Number(parts[1]), zoom = Number(parts[2]);
+        if (parts.length !== 3 || !isFinite(lat) || !isFinite(lng) || Math.abs(lat) > 90 || Math.abs(lng) > 540 ||
+            !isFinite(zoom) || zoom < 1 || zoom > 19) {
+            return null;
+        }
+        return {center: [lat, lng], zoom: zoom};
+    }
+
+    function keepView() {
+        if (!state.last) {
+            return;
+        }
+        var center = state.map.getCenter();
+        window.name = VIEW_NAME_PREFIX + center.lat.toFixed(6) + ' ' + center.lng.toFixed(6) + ' ' + state.map.getZoom();
+    }
+
     function build() {
+        var carried = carriedView();
+        state.carriedView = carried !== null;
         var container = document.getElementById('map');
         var map = L.map(container, {
-            center: START_CENTER,
-            zoom: START_ZOOM,
+            center: carried ? carried.center : START_CENTER,
+            zoom: carried ? carried.zoom : START_ZOOM,
             minZoom: 1,
             maxZoom: 19,
             zoomControl: false,
@@ -388,6 +423,7 @@
             zIndexOffset: 1000
         });
         watchUser(map);
+        map.on('moveend zoomend', keepView);
         afterFirstFrame();
     }
 
