@@ -314,7 +314,10 @@ TEST_F(StandIn, DrawCurrentGetsLatitudeFirstAndReturnsAfterThePageRanIt) {
     EXPECT_TRUE(WaitPixel(150, 30, Rgb{0xff, 0, 0}));
     map.CallDrawCurrent(L"1.000000", L"2.000000");
     EXPECT_TRUE(WaitPixel(150, 30, Rgb{0, 0, 0xff}));
-    // Refresh loads the page again: its state starts over.
+    // Refresh loads the page again: its state starts over. (The kept position
+    // is dropped first: a reloaded page is handed it, which has a test of its
+    // own, and each hand-over would flip the marker again.)
+    map.ForgetPosition();
     map.RefreshBrowser();
     EXPECT_TRUE(PumpUntil(
         [&] { return LongProperty(Control(), L"ReadyState") == READYSTATE_COMPLETE && Title() == L"map test"; }, 5000));
