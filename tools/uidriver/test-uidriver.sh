@@ -273,6 +273,19 @@ ui_assert_eq "running 0" "$(ui proc --pid "$pid" | grep running)" "proc after ex
 ui text --hwnd "$main" >/dev/null 2>&1 && ui_fail "text of a destroyed window succeeded"
 ui_ok "closing by Escape"
 
+# A server that stops answering: a call made in a subshell is taken by a
+# driver of its own and leaves the server to this shell, which then stops it
+# at its own next call and goes on without it.
+kill -9 "$UI_SERVER_PID"
+wait "$UI_SERVER_PID" 2>/dev/null
+ui_assert_eq 0 "$(ui count-procs uisample.exe 2>/dev/null)" "a call in a subshell without an answering server"
+[ -n "$UI_SERVER_PID" ] && [ -d "$UI_SERVER_DIR" ] || ui_fail "a subshell took the server away"
+ui_assert_eq 0 "$(ui count-procs uisample.exe 2>/dev/null)" "a second such call"
+ui count-procs uisample.exe >/dev/null 2>&1
+ui_assert_eq 0 "$?" "a call of this shell without an answering server"
+[ -z "$UI_SERVER_PID" ] || ui_fail "the server that stopped answering is still in use"
+ui_ok "a server that stops answering"
+
 ui_server_stop
 ui_assert_eq 1 "$(ui count-procs uidriver.exe)" "driver processes after ui_server_stop (the counting one)"
 echo "figures: sample window visible after $start_ms ms; one driver call $single_ms ms, through the" \

@@ -82,19 +82,26 @@ ui_driver_path() {
 }
 
 ui() {
+  # A server stopped by another shell (its folder gone) is not used again.
+  if [ -n "${UI_SERVER_PID:-}" ] && [ ! -d "${UI_SERVER_DIR:-}" ]; then
+    if [ "$BASHPID" = "${UI_SERVER_OWNER:-}" ]; then ui_server_stop; else UI_SERVER_PID=""; fi
+  fi
   if [ -n "${UI_SERVER_PID:-}" ] && [ "${1:-}" != batch ] && [[ "$*" != *$'\n'* ]]; then
     # One request at a time; a caller that finds the server busy (a background
     # job waiting in it) starts a driver of its own instead.
     local lk rc
-    exec {lk}>>"$UI_SERVER_DIR/lock"
-    if flock -n "$lk"; then
+    if exec {lk}>>"$UI_SERVER_DIR/lock" && flock -n "$lk"; then
       ui__server_call "$@"
       rc=$?
       exec {lk}>&-
       [ "$rc" -ne 255 ] && return "$rc"
-      ui_server_stop
+      # A server that no longer answers is stopped by the shell that started
+      # it (a subshell, such as a $(ui ...), would leave that shell holding a
+      # server it had taken away); this call goes to a driver of its own.
+      echo "ui: the driver server gave no answer to '$1'; a driver of its own takes the call" >&2
+      [ "$BASHPID" = "${UI_SERVER_OWNER:-}" ] && ui_server_stop
     else
-      exec {lk}>&-
+      [ -n "${lk:-}" ] && exec {lk}>&-
     fi
   fi
   local exe
@@ -128,6 +135,7 @@ ui_server_start() {
   wine "$exe" batch <"$dir/in" >"$dir/out" &
   UI_SERVER_PID=$!
   UI_SERVER_DIR=$dir
+  UI_SERVER_OWNER=$BASHPID
   exec {UI_SERVER_IN}>"$dir/in" {UI_SERVER_OUT}<"$dir/out"
 }
 
