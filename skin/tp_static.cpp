@@ -68,16 +68,8 @@ void CTPStatic::Draw(const DRAWITEMSTRUCT& di) {
     ::BitBlt(di.hDC, 0, 0, rc.right, rc.bottom, m_drawn, 0, 0, SRCCOPY);
 }
 
-void CTPStatic::CaptureBackground(HDC dc) {
-    if (!m_hWnd) {
-        ReleaseBackground();
-        return;
-    }
-    RECT r = GetWindowRect();
-    ::MapWindowPoints(nullptr, ::GetParent(m_hWnd), reinterpret_cast<POINT*>(&r), 2);
-    m_backPicture = 0;
-    Capture(dc, r);
-}
+// An unnumbered picture is always taken.
+void CTPStatic::CaptureBackground(HDC dc) { CaptureBackground(dc, 0); }
 
 void CTPStatic::CaptureBackground(HDC dc, unsigned pictureNumber) {
     if (!m_hWnd) {
@@ -89,10 +81,6 @@ void CTPStatic::CaptureBackground(HDC dc, unsigned pictureNumber) {
     if (pictureNumber != 0 && pictureNumber == m_backPicture && ::EqualRect(&r, &m_backRect) && m_back.IsValid())
         return;
     m_backPicture = pictureNumber;
-    Capture(dc, r);
-}
-
-void CTPStatic::Capture(HDC dc, const RECT& r) {
     int w = r.right - r.left, h = r.bottom - r.top;
     // Its context and bitmap are made anew only when the label's size changed.
     if (!m_back.Ensure(dc, w, h)) return;

@@ -47,9 +47,6 @@ protected:
     void ReleaseBackground();
 
 private:
-    // Takes the pixels under r (the label in its parent's client area).
-    void Capture(HDC dc, const RECT& r);
-
     CBackBuffer m_back;
     unsigned m_backPicture = 0;  // the parent's picture number taken from, 0 unknown
     RECT m_backRect{};

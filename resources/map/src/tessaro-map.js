@@ -423,7 +423,7 @@
             zIndexOffset: 1000
         });
         watchUser(map);
-        map.on('moveend zoomend', keepView);
+        map.on('moveend', keepView);  // a change of zoom ends with one too
         afterFirstFrame();
     }
 
