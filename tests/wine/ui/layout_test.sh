@@ -456,6 +456,8 @@ small)
   ui_wait_for 5000 window_is "0 0 $SW $SH" || ui_fail "full screen: $(window_rect)"
   ui post "${MAIN[@]}" "$WM_ESCAPE_RELEASED"
   ui_wait_for 5000 window_is "$centred" || ui_fail "Escape: $(window_rect)"
+  # The window has its place before the mode change has shown the controls.
+  sleep 0.5
   check_controls normal shown
   ui_ok "full screen and back on ${SW}x${SH}"
   ;;
