@@ -18,7 +18,9 @@
 //       the time from sending WM_COMMAND ID (or message MSG) to the end of the
 //       last paint it caused, watched for SETTLE_MS (default 300) after the
 //       last one; paints of child IGNORE_ID (a clock) are not counted. Printed
-//       as "TOTAL RETURNED": RETURNED is when the command's handler returned
+//       as "TOTAL RETURNED VIEWER": RETURNED is when the command's handler
+//       returned, VIEWER the last paint of a window other than the web browser
+//       control's (its pictures of a reloaded page come later, from the browser)
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -81,7 +83,7 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(10);
     }
     if (p->action == kProbeCommand || p->action == kProbeMessage) {
-        if (p->count == 2) printf("%.2f %.2f\n", p->results[0], p->results[1]);
+        if (p->count == 3) printf("%.2f %.2f %.2f\n", p->results[0], p->results[1], p->results[2]);
     } else {
         for (LONG i = 0; i < p->count; ++i) {
             if (p->action == kProbeProfile) printf("%ld %s ", p->ids[i], p->classes[i]);
