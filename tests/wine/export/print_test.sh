@@ -200,7 +200,8 @@ cp "$work/two.png" "$top/build/export-print-two.png" 2>/dev/null
 read -r pw _ < <(identify -format '%w %h\n' "$work/two.png")
 read -r rn rw rh rx ry < <(colour_box "$work/two.png" "$RED")
 read -r bn bw bh bx by < <(colour_box "$work/two.png" "$BLUE")
-[ "$rn" -gt 1000 ] && [ "$bn" -gt 1000 ] || ui_fail "printed page lacks a picture (red $rn, blue $bn pixels)"
+[ "$rn" -gt 1000 ] && [ "$bn" -gt 1000 ] ||
+  ui_fail "printed page lacks a picture (red $rn, blue $bn pixels; printer: $(tail -n 3 "$SPOOL/print.log" | tr '\n' ' '))"
 [ $((rw * 10)) -gt $((pw * 7)) ] || ui_fail "channel 1 picture too narrow: $rw of $pw"
 [ $((rh * 1000 / rw)) -ge 530 ] && [ $((rh * 1000 / rw)) -le 600 ] || ui_fail "channel 1 picture not 16:9: ${rw}x$rh"
 [ "$by" -gt $((ry + rh)) ] || ui_fail "channel 2 picture not below channel 1 ($ry+$rh, $by)"

@@ -73,7 +73,11 @@ SELECT=(--class '#32770' --visible --id "$IDC_DRIVE_LIST")
 # File Open, then OK on combo entry $1 (default 0); waits for filled lists.
 viewer_file_open() {
   ui click "${MAIN[@]}" --id "$IDC_FILE_OPEN" --post
-  ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog did not open"
+  ui wait "${SELECT[@]}" --timeout 10000 >/dev/null || {
+    echo "File Open enabled: $(ui enabled "${MAIN[@]}" --id "$IDC_FILE_OPEN"); visible windows:" >&2
+    ui windows --visible >&2
+    ui_fail "drive dialog did not open"
+  }
   [ "${1:-0}" = 0 ] || ui cb-select "${SELECT[@]}" "$1" >/dev/null
   ui click --class '#32770' --visible --id 1 --post
   ui wait-gone "${SELECT[@]}" --timeout 10000 >/dev/null || ui_fail "drive dialog stayed open"
