@@ -57,11 +57,14 @@ bool InBrowser(HWND w, HWND top) {
     return false;
 }
 
+// Whether the tree waits for a paint: `viewer` when a window of the viewer's
+// own does (the browser's state then does not matter), else `browser` when
+// only the browser control's window does.
 struct DirtyScan {
     HWND top;
     HWND ignore;
-    bool viewer;   // a window of the viewer's own waits for its paint
-    bool browser;  // the browser control's window does
+    bool viewer;
+    bool browser;
 };
 
 BOOL CALLBACK CheckChild(HWND w, LPARAM lp) {
@@ -70,13 +73,12 @@ BOOL CALLBACK CheckChild(HWND w, LPARAM lp) {
         if (InBrowser(w, s->top)) s->browser = true;
         else s->viewer = true;
     }
-    return !(s->viewer && s->browser);
+    return !s->viewer;
 }
 
-// Which windows of the tree still wait for their paint.
 DirtyScan Dirty(HWND top, HWND ignore) {
     DirtyScan s{top, ignore, GetUpdateRect(top, nullptr, FALSE) != FALSE, false};
-    EnumChildWindows(top, CheckChild, reinterpret_cast<LPARAM>(&s));
+    if (!s.viewer) EnumChildWindows(top, CheckChild, reinterpret_cast<LPARAM>(&s));
     return s;
 }
 
